@@ -84,6 +84,7 @@ TEST(CompareCurrentDate, UnreadableDateGivesCriticalRecord)
     const std::pair<std::pair<const char*, const char*>, std::string> cases[] = {
         {{"2023/04/27", "2023-04-28"}, R"(std::exception:[^,]*, Failed to resolve the time field \[2023/04/27\] )"},
         {{"year-04-27", "2023-04-28"}, R"(std::exception:stoi, Failed to resolve the time field \[year-04-27\] )"},
+        {{"2023-04-27", "99999999999-01-01"}, R"(std::exception:stoi, Failed to resolve the time field \[99999999999-01-01\] )"},
         {{"2023-04-27", "2023-04"}, R"(std::exception:[^,]*, Failed to resolve the time field \[2023-04\] )"},
     };
     for (const auto& [dates, message] : cases) {
