@@ -117,11 +117,6 @@ size_t sim_param_count(void)
 	return sim_params_len;
 }
 
-const struct sim_param *sim_param_at(size_t index)
-{
-	return index < sim_params_len ? &sim_params[index] : NULL;
-}
-
 int sim_param_set_int(const char *name, int value)
 {
 	const struct sim_param *param = sim_param_find(name);

@@ -32,7 +32,6 @@ const char *sim_modinfo(const char *tag);
 
 const struct sim_param *sim_param_find(const char *name);
 size_t sim_param_count(void);
-const struct sim_param *sim_param_at(size_t index);
 /* Fails (-1) for a parameter that does not exist or is not an int. */
 int sim_param_set_int(const char *name, int value);
 void sim_params_restore_defaults(void);

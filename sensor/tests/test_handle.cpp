@@ -67,31 +67,10 @@ TEST_F(PadTest, FillSetsTheModeTable)
     }
 }
 
-TEST_F(PadTest, FillSetsTheCallbacksAndLeavesTheFrameworkSlots)
+// Every other callback is exercised through its slot by the behaviour tests.
+TEST_F(PadTest, FillLeavesTheFrameworkSlotsAndObjects)
 {
-    EXPECT_EQ(h->pCus_sensor_poweron, &pCus_poweron);
-    EXPECT_EQ(h->pCus_sensor_poweroff, &pCus_poweroff);
     EXPECT_EQ(h->pCus_sensor_init, &pCus_init_mipi4lane_linear);
-    EXPECT_EQ(h->pCus_sensor_release, &cus_camsensor_release_handle);
-    EXPECT_EQ(h->pCus_sensor_SetPatternMode, &imx380_SetPatternMode);
-    EXPECT_EQ(h->pCus_sensor_GetSensorID, &pCus_GetSensorID);
-    EXPECT_EQ(h->pCus_sensor_GetVideoRes, &pCus_GetVideoRes);
-    EXPECT_EQ(h->pCus_sensor_GetCurVideoRes, &pCus_GetCurVideoRes);
-    EXPECT_EQ(h->pCus_sensor_SetVideoRes, &pCus_SetVideoRes);
-    EXPECT_EQ(h->pCus_sensor_GetOrien, &pCus_GetOrien);
-    EXPECT_EQ(h->pCus_sensor_SetOrien, &pCus_SetOrien);
-    EXPECT_EQ(h->pCus_sensor_AEStatusNotify, &pCus_AEStatusNotify);
-    EXPECT_EQ(h->pCus_sensor_GetAEUSecs, &pCus_GetAEUSecs);
-    EXPECT_EQ(h->pCus_sensor_SetAEUSecs, &pCus_SetAEUSecs);
-    EXPECT_EQ(h->pCus_sensor_GetAEGain, &pCus_GetAEGain);
-    EXPECT_EQ(h->pCus_sensor_SetAEGain, &pCus_SetAEGain);
-    EXPECT_EQ(h->pCus_sensor_GetAEMinMaxUSecs, &pCus_GetAEMinMaxUSecs);
-    EXPECT_EQ(h->pCus_sensor_GetAEMinMaxGain, &pCus_GetAEMinMaxGain);
-    EXPECT_EQ(h->pCus_sensor_GetFPS, &pCus_GetFPS);
-    EXPECT_EQ(h->pCus_sensor_SetFPS, &pCus_SetFPS);
-    EXPECT_EQ(h->pCus_sensor_GetShutterInfo, &IMX380_GetShutterInfo);
-    EXPECT_EQ(h->pCus_sensor_GetVideoResNum, &pCus_GetVideoResNum);
-
     EXPECT_EQ(h->pCus_sensor_suspend, &sim_fw_suspend);
     EXPECT_EQ(h->pCus_sensor_resume, &sim_fw_resume);
     EXPECT_EQ(h->pCus_sensor_GetTemperature, &sim_fw_get_temperature);

@@ -6,14 +6,14 @@
 
 namespace {
 
-struct ParamSpec {
+struct ParamDecl {
     const char *name;
     const char *type;
     int perm;
     const char *desc;
 };
 
-const ParamSpec kParams[] = {
+const ParamDecl kParams[] = {
     {"sensor_module_version", "charp", 0444, nullptr},
     {"mclk", "charp", 0660, "Assign MCLK"},
     {"chmap", "int", 0660, "VIF channel mapping"},
@@ -36,14 +36,14 @@ std::vector<sim_event> registryEvents(const std::vector<sim_event> &all)
 TEST_F(ModuleTest, DeclaresItsParametersLicenceAndDescription)
 {
     ASSERT_EQ(sim_param_count(), std::size(kParams));
-    for (const auto &spec : kParams) {
-        SCOPED_TRACE(spec.name);
-        const sim_param *p = sim_param_find(spec.name);
+    for (const auto &decl : kParams) {
+        SCOPED_TRACE(decl.name);
+        const sim_param *p = sim_param_find(decl.name);
         ASSERT_NE(p, nullptr);
-        EXPECT_STREQ(p->type, spec.type);
-        EXPECT_EQ(p->perm, spec.perm);
-        if (spec.desc) {
-            EXPECT_STREQ(p->desc, spec.desc);
+        EXPECT_STREQ(p->type, decl.type);
+        EXPECT_EQ(p->perm, decl.perm);
+        if (decl.desc) {
+            EXPECT_STREQ(p->desc, decl.desc);
         } else {
             EXPECT_EQ(p->desc, nullptr);
         }

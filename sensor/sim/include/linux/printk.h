@@ -5,8 +5,6 @@
 #define SIM_LINUX_PRINTK_H
 
 #define KERN_SOH "\001"
-#define KERN_ERR KERN_SOH "3"
-#define KERN_WARNING KERN_SOH "4"
 #define KERN_INFO KERN_SOH "6"
 
 int printk(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
