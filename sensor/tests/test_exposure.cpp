@@ -158,3 +158,17 @@ TEST_F(PadTest, RatesOutsideBothRangesAreRefusedWithoutChange)
         EXPECT_EQ(params->exposure_pending, 0);
     }
 }
+
+TEST_F(ModuleTest, ModeSelectedOnOnePadChangesTheLineTimeOfTheOthers)
+{
+    ASSERT_EQ(load(0x5), 0);
+    ASSERT_EQ(sim_framework_attach(0), 0);
+    ASSERT_EQ(sim_framework_attach(2), 0);
+    cus_camsensor_handle *first = &sim_framework_pad(0)->handle;
+    cus_camsensor_handle *second = &sim_framework_pad(2)->handle;
+
+    ASSERT_EQ(second->pCus_sensor_SetVideoRes(second, 1), 0);
+    ASSERT_EQ(first->pCus_sensor_SetAEUSecs(first, 10000), 0);
+    EXPECT_EQ(static_cast<imx380_params *>(first->private_data)->expo_lines, 697u);
+    EXPECT_EQ(first->video_res_cur, 0u);
+}
