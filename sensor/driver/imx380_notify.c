@@ -5,6 +5,7 @@
 #include "imx380.h"
 
 #define IMX380_REG_GROUP_HOLD 0x0104
+#define IMX380_HOLD_RELEASE_ATTEMPTS 10
 
 static int imx380_write(struct cus_camsensor_handle *handle, uint16_t reg, uint16_t value)
 {
@@ -42,6 +43,17 @@ static void imx380_flush_orientation(struct cus_camsensor_handle *handle,
 	params->orient_pending = 0;
 }
 
+/* A hold left open would freeze every later register update, so its release is retried. */
+static void imx380_release_hold(struct cus_camsensor_handle *handle)
+{
+	int attempt;
+
+	for (attempt = 0; attempt < IMX380_HOLD_RELEASE_ATTEMPTS; attempt++)
+		if (imx380_write(handle, IMX380_REG_GROUP_HOLD, 0) == 0)
+			return;
+	CamOsPrintf("[%s] Grouped hold release failed!\n", "pCus_AEStatusNotify");
+}
+
 int pCus_AEStatusNotify(struct cus_camsensor_handle *handle, int status)
 {
 	struct imx380_params *params = imx380_priv(handle);
@@ -55,6 +67,6 @@ int pCus_AEStatusNotify(struct cus_camsensor_handle *handle, int status)
 		imx380_flush_exposure(handle, params);
 	if (params->orient_pending)
 		imx380_flush_orientation(handle, params);
-	imx380_write(handle, IMX380_REG_GROUP_HOLD, 0);
+	imx380_release_hold(handle);
 	return 0;
 }

@@ -133,3 +133,23 @@ TEST_F(PadTest, BusFailuresDuringNotificationAreNotRetried)
     EXPECT_EQ(writes().size(), 9u);
     EXPECT_EQ(params->exposure_pending, 0);
 }
+
+TEST_F(PadTest, GroupedHoldReleaseIsRetriedUntilTheBusTakesIt)
+{
+    ASSERT_EQ(h->pCus_sensor_SetAEUSecs(h, 10000), 0);
+    failWrites(3, 9);
+    EXPECT_EQ(h->pCus_sensor_AEStatusNotify(h, 1), 0);
+    EXPECT_EQ(txns().size(), 13u);
+    EXPECT_EQ(writes().back(), RegWrite(0x0104, 0));
+    EXPECT_EQ(reg(0x0104), 0);
+    EXPECT_TRUE(osMessages().empty());
+
+    clearBus();
+    ASSERT_EQ(h->pCus_sensor_SetAEUSecs(h, 20000), 0);
+    failWrites(100, 9);
+    EXPECT_EQ(h->pCus_sensor_AEStatusNotify(h, 1), 0);
+    EXPECT_EQ(txns().size(), 19u);
+    EXPECT_EQ(reg(0x0104), 1);
+    EXPECT_EQ(osMessages(),
+              (std::vector<std::string>{"[pCus_AEStatusNotify] Grouped hold release failed!\n"}));
+}
