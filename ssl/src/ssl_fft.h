@@ -14,6 +14,9 @@ struct SslComplex {
     float im;
 };
 
+// Packed to 32-bit alignment: the caller aligns the working buffer only that far, and the
+// pointers below would otherwise ask for 8 bytes on 64-bit hosts.
+#pragma pack(push, 4)
 struct SslFft {
     SslComplex bins[SSL_FFT_BINS];
     void *work;     // configuration memory inside the caller's working buffer
@@ -22,6 +25,7 @@ struct SslFft {
     int32_t ready;
     int32_t size;
 };
+#pragma pack(pop)
 
 // Real in, 129 bins out (forward) or 129 bins in, real out (inverse); io holds n + 2 floats.
 int ssl_dsp_init();

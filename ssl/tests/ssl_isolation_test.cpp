@@ -171,4 +171,25 @@ TEST(Isolation, TwoHandlesDoNotDisturbEachOther)
     EXPECT_EQ(together[0].angles[0], SSL_RET_OK);
 }
 
+// The header asks the caller for 32-bit alignment only; on a 64-bit host that is half of
+// what a pointer wants, and the handle must still work there.
+TEST(Isolation, BufferAlignedOnlyForThirtyTwoBitValuesGivesTheSameResults)
+{
+    auto scene = [] {
+        return Scene(far_field_delays(linear_array(SSL_MICS, 0.05), 60.0, 346.0, 16000), 20.0,
+                     0.1, 23);
+    };
+    WorkBuffer aligned;
+    std::vector<uint64_t> storage(aligned.size() / 8 + 2);
+    char *shifted = reinterpret_cast<char *>(storage.data()) + 4;
+    SSL_HANDLE ha = ready_handle(aligned.bytes(), make_init(5.0f, 16000));
+    SSL_HANDLE hs = ready_handle(shifted, make_init(5.0f, 16000));
+    ASSERT_EQ(hs, shifted);
+    std::vector<Outputs> out(2);
+    run_scenes({ha, hs}, {scene(), scene()}, out);
+    EXPECT_EQ(out[1].delays, out[0].delays);
+    EXPECT_EQ(out[1].angles, out[0].angles);
+    EXPECT_EQ(out[1].angles[0], SSL_RET_OK);
+}
+
 }  // namespace
