@@ -1,0 +1,100 @@
+#include "localiser.h"
+
+#include <string>
+
+#include "tool_error.h"
+
+namespace tools {
+
+namespace {
+// The rates the library accepts; it only says that a rate is wrong, not which are right.
+constexpr const char *kSupportedRates = "8000, 16000, 32000, 48000 Hz";
+
+std::string hex(std::int32_t code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08x", static_cast<unsigned>(code));
+    return text;
+}
+} // namespace
+
+Localiser::Localiser(const LocateOptions &options, int channels, int sample_rate)
+    : library_(channels), channels_(channels), sample_rate_(sample_rate),
+      delays_mode_(options.mode == "delays"), frames_per_row_(delays_mode_ ? 1 : options.frames),
+      memory_((library_.get_buffer_size() + 3) / 4),
+      row_samples_(static_cast<std::size_t>(samples_per_row() * channels)),
+      delays_(static_cast<std::size_t>(channels - 1)) {
+    const SslInit init{kFrameSamples, static_cast<std::uint32_t>(sample_rate),
+                       static_cast<float>(options.array.spacing_cm), delays_mode_ ? 1u : 0u,
+                       channels};
+    handle_ = library_.init(reinterpret_cast<char *>(memory_.data()), &init);
+    if (handle_ == nullptr) throw ToolError("the library refused to start");
+    const SslConfig config{static_cast<std::uint32_t>(options.array.temperature_c), options.gate_db,
+                           static_cast<std::uint32_t>(options.frames)};
+    const std::int32_t configured = library_.config(handle_, &config);
+    if (configured == SSL_RET_INVALID_SAMPLE_RATE)
+        throw ToolError("unsupported sample rate " + std::to_string(sample_rate) +
+                        " Hz (supported: " + kSupportedRates + ")");
+    check(configured, "Config");
+    check(library_.set_shape(handle_, library_shape_code(parse_shape(options.array.geometry))),
+          "Set_Shape");
+    const std::int32_t params = library_.cal_params(handle_);
+    if (params == SSL_RET_GEOMETRY_NOT_LINEAR)
+        throw ToolError("a 2-channel recording needs --geometry linear");
+    check(params, "Cal_Params");
+}
+
+Localiser::~Localiser() { library_.free(handle_); }
+
+std::int64_t Localiser::samples_per_row() const {
+    return static_cast<std::int64_t>(frames_per_row_) * kFrameSamples;
+}
+
+void Localiser::check(std::int32_t code, const char *call) {
+    if (code != SSL_RET_OK) throw ToolError(std::string("the library's ") + call + " failed with " + hex(code));
+}
+
+void Localiser::run(SoundReader &input, ReportWriter &writer,
+                    const std::function<void(double)> &on_progress) {
+    std::int64_t done = 0;
+    while (read_row(input)) {
+        emit(done, writer);
+        done += samples_per_row();
+        on_progress(static_cast<double>(done) / sample_rate_);
+    }
+    writer.finish();
+}
+
+bool Localiser::read_row(SoundReader &input) {
+    // A whole row is read before any of it runs, so that a trailing partial window never does.
+    if (input.read(row_samples_.data(), samples_per_row()) < samples_per_row()) return false;
+    for (int f = 0; f < frames_per_row_; ++f) {
+        const std::int16_t *frame = row_samples_.data() + f * kFrameSamples * channels_;
+        check(library_.run(handle_, frame, delays_.data()), "Run");
+    }
+    return true;
+}
+
+void Localiser::emit(std::int64_t start_sample, ReportWriter &writer) {
+    const double time_s = static_cast<double>(start_sample) / sample_rate_;
+    if (delays_mode_) {
+        DelayRow row{time_s, {}};
+        for (std::int32_t d : delays_)
+            row.delays.push_back(d == SSL_DELAY_REJECTED ? std::nullopt : std::optional<int>(d));
+        writer.row(row);
+        return;
+    }
+    std::int32_t angle = SSL_NO_ANGLE;
+    const std::int32_t code = library_.get_direction(handle_, &angle);
+    DirectionRow row{time_s, Outcome::angle, std::nullopt};
+    switch (code) {
+    case SSL_RET_OK: row.angle = angle; break;
+    case SSL_RET_BELOW_NOISE_GATE: row.outcome = Outcome::below_gate; break;
+    case SSL_RET_NO_DIRECTION: row.outcome = Outcome::no_direction; break;
+    case SSL_RET_DELAY_TOO_LARGE: row.outcome = Outcome::delay_too_large; break;
+    default: check(code, "Get_Direction");
+    }
+    writer.row(row);
+    check(library_.reset_mapping(handle_), "Reset_Mapping");
+}
+
+} // namespace tools

@@ -1,0 +1,13 @@
+#ifndef TOOLS_LOCATE_H
+#define TOOLS_LOCATE_H
+
+#include "locate_options.h"
+
+namespace tools {
+
+// Reads the recording, runs it through the library for its channel count, prints the rows.
+void locate(const LocateOptions &options);
+
+} // namespace tools
+
+#endif

@@ -1,0 +1,8 @@
+#include "locate.h"
+
+int main(int argc, char **argv) {
+    CLI::App app{"", "iaassl_locate"};
+    tools::LocateOptions options;
+    tools::add_locate_options(app, options);
+    return tools::run_cli(app, argc, argv, [&] { tools::locate(options); });
+}

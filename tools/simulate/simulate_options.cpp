@@ -1,0 +1,45 @@
+#include "simulate_options.h"
+
+namespace tools {
+
+void add_simulate_options(CLI::App &app, SimulateOptions &options) {
+    app.description("Renders what a microphone array hears from one far-off source, and the "
+                    "source's true direction over time.");
+    app.add_option("-o,--output", options.output, "Recording to write: WAV, or FLAC by its name")
+        ->required();
+    app.add_flag("--float", options.float_samples, "32-bit floating-point samples (WAV only)");
+    app.add_option("--truth", options.truth, "CSV of time_s,angle to write");
+    add_array_options(app, options.array);
+    app.add_option("--mics", options.mics, "Microphones")
+        ->check(CLI::IsMember({2, 4}))
+        ->capture_default_str();
+    app.add_option("--source", options.source, "Mono recording, or 'noise' for white noise")
+        ->capture_default_str();
+    app.add_option("--rate", options.sample_rate, "Sample rate of generated noise in Hz")
+        ->check(CLI::Range(1000, 192000))
+        ->capture_default_str();
+    app.add_option("--duration", options.duration_s, "Seconds to render (at most the source's)")
+        ->check(positive_number())
+        ->capture_default_str();
+    app.add_option("--angle", options.angle_deg,
+                   "Direction in degrees: 0 broadside (+y), +90 towards microphone 0")
+        ->capture_default_str();
+    app.add_option("--angle-end", options.angle_end_deg,
+                   "Direction at the end; the source moves evenly from --angle to it");
+    app.add_option("--snr", options.snr_db, "Sensor noise: signal-to-noise ratio in dB");
+    app.add_option("--room", options.room, "Shoebox room L W H in metres: adds reverberation")
+        ->expected(3)
+        ->check(positive_number());
+    app.add_option("--absorption", options.absorption, "Energy fraction each wall absorbs")
+        ->check(CLI::Range(0.0, 1.0))
+        ->capture_default_str();
+    app.add_option("--order", options.order, "Most wall reflections on one path")
+        ->check(CLI::Range(0, 10))
+        ->capture_default_str();
+    app.add_option("--distance", options.distance_m, "Source distance in the room, metres")
+        ->check(positive_number())
+        ->capture_default_str();
+    app.add_option("--seed", options.seed, "Seed of generated noise")->capture_default_str();
+}
+
+} // namespace tools

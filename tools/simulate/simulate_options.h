@@ -1,0 +1,37 @@
+#ifndef TOOLS_SIMULATE_OPTIONS_H
+#define TOOLS_SIMULATE_OPTIONS_H
+
+#include <CLI/CLI.hpp>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+
+namespace tools {
+
+struct SimulateOptions {
+    std::string output;
+    std::string truth;
+    ArrayOptions array;
+    int mics = 4;
+    std::string source = "noise";
+    int sample_rate = 16000;
+    double duration_s = 5.0;
+    double angle_deg = 0.0;
+    std::optional<double> angle_end_deg;
+    std::optional<double> snr_db;
+    std::vector<double> room; // empty: free field
+    double absorption = 0.5;
+    int order = 2;
+    double distance_m = 1.5;
+    unsigned seed = 1;
+    bool float_samples = false;
+};
+
+void add_simulate_options(CLI::App &app, SimulateOptions &options);
+
+} // namespace tools
+
+#endif

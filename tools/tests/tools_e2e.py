@@ -1,0 +1,292 @@
+"""The tools end to end: scenes simulated, located, checked against their truth; every output
+form parsed; every bad input refused with one line."""
+import csv
+import io
+import json
+import math
+import os
+import pty
+import random
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+import wave
+
+LOCATE = os.environ["IAASSL_LOCATE"]
+SIMULATE = os.environ["IAASSL_SIMULATE"]
+PLOT = os.environ["IAASSL_PLOT"]
+OUTCOMES = {"angle", "below_gate", "no_direction", "delay_too_large"}
+RATES = ("8000", "16000", "32000", "48000")
+
+
+def run(*args, check=True):
+    result = subprocess.run([str(a) for a in args], capture_output=True, text=True, timeout=300)
+    if check and result.returncode != 0:
+        raise AssertionError(f"{args} failed ({result.returncode}): {result.stderr}")
+    return result
+
+
+def write_wav(path, channels, rate, frames, sample):
+    with wave.open(str(path), "wb") as w:
+        w.setnchannels(channels)
+        w.setsampwidth(2)
+        w.setframerate(rate)
+        w.writeframes(b"".join(struct.pack("<h", sample(i)) for i in range(frames * channels)))
+
+
+def csv_rows(text):
+    return list(csv.DictReader(io.StringIO(text)))
+
+
+class ToolTest(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory()
+        self.dir = self.tmp.name
+
+    def tearDown(self):
+        self.tmp.cleanup()
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def scene(self, name, *args):
+        out = self.path(name)
+        run(SIMULATE, "-o", out, *args)
+        return out
+
+    def locate_csv(self, recording, *args):
+        return csv_rows(run(LOCATE, recording, "--format", "csv", *args).stdout)
+
+
+class Accuracy(ToolTest):
+    def assert_angles(self, rows, truth, tolerance):
+        self.assertTrue(rows)
+        for row in rows:
+            self.assertEqual(row["outcome"], "angle", row)
+            self.assertLessEqual(abs(int(row["angle"]) - truth), tolerance, row)
+
+    def test_fixed_sources_on_every_array(self):
+        cases = [
+            (["--mics", "4"], [], (-70, -45, -20, 0, 30, 60), 6),
+            (["--mics", "2"], [], (-60, -30, 0, 20, 45), 6),
+            (["--geometry", "circular", "--spacing", "10"], ["--geometry", "circular", "--spacing", "10"],
+             (-80, 0, 45, 100, 180, 250), 4),
+        ]
+        for scene_args, locate_args, angles, tolerance in cases:
+            for angle in angles:
+                with self.subTest(scene=scene_args, angle=angle):
+                    wav = self.scene("fixed.wav", *scene_args, "--angle", angle, "--duration", 1.5,
+                                     "--snr", 20, "--seed", angle + 100)
+                    self.assert_angles(self.locate_csv(wav, *locate_args), angle, tolerance)
+
+    def test_every_supported_rate_and_temperature(self):
+        for rate in RATES:
+            for temperature in ("0", "40"):
+                with self.subTest(rate=rate, temperature=temperature):
+                    wav = self.scene("rate.wav", "--rate", rate, "--angle", -35, "--duration", 1.5,
+                                     "--temperature", temperature, "--snr", 25)
+                    rows = self.locate_csv(wav, "--temperature", temperature)
+                    self.assert_angles(rows, -35, 6)
+
+    def test_moving_source_in_a_reverberant_room_follows_the_truth(self):
+        truth_file = self.path("truth.csv")
+        wav = self.scene("moving.wav", "--angle", -60, "--angle-end", 60, "--duration", 5,
+                         "--room", 6, 5, 3, "--absorption", 0.6, "--snr", 25, "--truth", truth_file)
+        with open(truth_file) as f:
+            truth = [(float(r["time_s"]), float(r["angle"])) for r in csv.DictReader(f)]
+        self.assertAlmostEqual(truth[0][1], -60)
+        self.assertAlmostEqual(truth[-1][1], 60)
+        rows = self.locate_csv(wav)
+        window = 32 * 128 / 16000
+        errors = []
+        for row in rows:
+            if row["outcome"] != "angle":
+                continue
+            middle = float(row["time_s"]) + window / 2
+            expected = min(truth, key=lambda t: abs(t[0] - middle))[1]
+            errors.append(abs(int(row["angle"]) - expected))
+        self.assertGreaterEqual(len(errors), 0.9 * len(rows))
+        errors.sort()
+        self.assertLessEqual(errors[len(errors) // 2], 5)
+        self.assertLessEqual(errors[-1], 12)
+
+    def test_float_and_flac_recordings_read_like_16_bit_ones(self):
+        common = ["--angle", 25, "--duration", 1.5, "--snr", 30]
+        pcm = self.locate_csv(self.scene("pcm.wav", *common))
+        for name, extra in (("float.wav", ["--float"]), ("lossless.flac", [])):
+            with self.subTest(name):
+                rows = self.locate_csv(self.scene(name, *common, *extra))
+                self.assertEqual([r["outcome"] for r in rows], [r["outcome"] for r in pcm])
+                for a, b in zip(rows, pcm):
+                    self.assertLessEqual(abs(int(a["angle"]) - int(b["angle"])), 1)
+
+
+class Output(ToolTest):
+    def test_csv_json_and_table_hold_every_window(self):
+        wav = self.scene("out.wav", "--angle", 10, "--duration", 2.1, "--rate", 8000)
+        samples = int(2.1 * 8000)
+        for frames in (32, 10):
+            with self.subTest(frames=frames):
+                text = run(LOCATE, wav, "--format", "csv", "--frames", frames).stdout
+                self.assertEqual(text.splitlines()[0], "time_s,outcome,angle")
+                rows = csv_rows(text)
+                self.assertEqual(len(rows), samples // (frames * 128))
+                for i, row in enumerate(rows):
+                    self.assertAlmostEqual(float(row["time_s"]), i * frames * 128 / 8000, places=6)
+                    self.assertIn(row["outcome"], OUTCOMES)
+                    self.assertEqual(row["angle"] != "", row["outcome"] == "angle")
+                data = json.loads(run(LOCATE, wav, "--format", "json", "--frames", frames).stdout)
+                self.assertEqual(len(data), len(rows))
+                for obj, row in zip(data, rows):
+                    self.assertEqual(list(obj), ["time_s", "outcome", "angle"])
+                    self.assertAlmostEqual(obj["time_s"], float(row["time_s"]), places=6)
+                    self.assertEqual(obj["outcome"], row["outcome"])
+                    self.assertEqual(obj["angle"], int(row["angle"]) if row["angle"] else None)
+                table = run(LOCATE, wav, "--frames", frames).stdout.splitlines()
+                self.assertEqual(table[0].split(), ["time_s", "outcome", "angle"])
+                self.assertEqual([line.split()[1:] for line in table[1:]],
+                                 [[r["outcome"], r["angle"] or "-"] for r in rows])
+
+    def test_every_outcome_word(self):
+        silence = self.path("silence.wav")
+        write_wav(silence, 2, 16000, 16000, lambda i: 0)
+        rng = random.Random(7)
+        unrelated = self.path("unrelated.wav")
+        write_wav(unrelated, 4, 16000, 16000, lambda i: int(rng.gauss(0, 3000)))
+        # The peak sits at the largest lag the told spacing allows, its refinement beyond it.
+        endfire = self.scene("endfire.wav", "--mics", 2, "--angle", -90, "--duration", 1)
+        loud = self.scene("loud.wav", "--duration", 1)
+        cases = [(silence, [], "below_gate"), (loud, ["--gate", "0"], "below_gate"),
+                 (unrelated, [], "no_direction"), (endfire, ["--spacing", "3"], "delay_too_large")]
+        for wav, args, outcome in cases:
+            with self.subTest(outcome=outcome, args=args):
+                data = json.loads(run(LOCATE, wav, "--format", "json", *args).stdout)
+                self.assertTrue(data)
+                self.assertEqual({(o["outcome"], o["angle"]) for o in data}, {(outcome, None)})
+
+    def test_delays_mode_gives_every_frame_the_geometric_delays(self):
+        angle, spacing, rate = 40, 0.05, 16000
+        for mics in (4, 2):
+            with self.subTest(mics=mics):
+                wav = self.scene("delays.wav", "--mics", mics, "--angle", angle, "--duration", 0.5,
+                                 "--snr", 30)
+                text = run(LOCATE, wav, "--mode", "delays", "--format", "csv").stdout
+                columns = ["time_s"] + [f"delay_0_{p}" for p in range(1, mics)]
+                self.assertEqual(text.splitlines()[0], ",".join(columns))
+                rows = csv_rows(text)
+                self.assertEqual(len(rows), int(0.5 * rate) // 128)
+                # Microphone 0 is nearest to a source at +40 degrees: it hears first.
+                for p in range(1, mics):
+                    lag = -p * spacing * math.sin(math.radians(angle)) / 346.0 * rate
+                    later = [abs(int(r[f"delay_0_{p}"]) - lag) for r in rows[1:]]
+                    self.assertLessEqual(max(later), 1.0, p)
+                data = json.loads(run(LOCATE, wav, "--mode", "delays", "--format", "json").stdout)
+                self.assertEqual([list(o) for o in data], [columns] * len(rows))
+                self.assertEqual([[o[c] for c in columns[1:]] for o in data],
+                                 [[int(r[c]) for c in columns[1:]] for r in rows])
+
+
+class BadInput(ToolTest):
+    def assert_refused(self, args, *words):
+        result = run(LOCATE, *args, check=False)
+        self.assertGreater(result.returncode, 0, result)
+        self.assertEqual(result.stdout, "")
+        self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+        self.assertTrue(result.stderr.startswith("iaassl_locate: "), result.stderr)
+        for word in words:
+            self.assertIn(word, result.stderr)
+
+    def test_files_that_cannot_be_read(self):
+        self.assert_refused([self.path("missing.wav")], "missing.wav", "no such file")
+        self.assert_refused([self.dir], "directory")
+        garbage = self.path("garbage.wav")
+        with open(garbage, "wb") as f:
+            f.write(bytes(random.Random(3).randrange(256) for _ in range(4000)))
+        self.assert_refused([garbage], "garbage.wav", "cannot read")
+        cut = self.path("cut.wav")
+        with open(cut, "wb") as f:
+            f.write(b"RIFF\x24\x00\x00\x00WAVEfmt ")
+        self.assert_refused([cut], "cut.wav", "cannot read")
+
+    def test_channel_counts_other_than_two_or_four(self):
+        for channels in (1, 3, 6):
+            with self.subTest(channels=channels):
+                wav = self.path(f"c{channels}.wav")
+                write_wav(wav, channels, 16000, 8192, lambda i: (i * 37) % 2000)
+                self.assert_refused([wav], f"{channels} channels", "2 or 4")
+
+    def test_unsupported_rates_name_the_supported_ones(self):
+        for rate in (44100, 22050):
+            with self.subTest(rate=rate):
+                wav = self.scene("odd.wav", "--rate", rate, "--duration", 0.5)
+                self.assert_refused([wav], str(rate), *RATES)
+
+    def test_spacing_that_is_not_positive(self):
+        wav = self.scene("ok.wav", "--duration", 0.5)
+        for spacing in ("0", "-2", "-0.0", "abc"):
+            with self.subTest(spacing=spacing):
+                self.assert_refused([wav, "--spacing=" + spacing], "--spacing", "positive")
+
+    def test_requests_the_recording_cannot_meet(self):
+        two = self.scene("two.wav", "--mics", 2, "--duration", 0.5)
+        self.assert_refused([two, "--geometry", "circular"], "linear")
+        short = self.scene("short.wav", "--duration", 0.2)
+        self.assert_refused([short], "shorter than one row")
+        self.assert_refused([short, "--format", "xml"], "--format")
+        self.assert_refused([], "FILE")
+
+
+class Progress(ToolTest):
+    def run_with_terminal_stderr(self, *args):
+        master, slave = pty.openpty()
+        proc = subprocess.Popen([LOCATE, *args], stdout=subprocess.PIPE, stderr=slave)
+        os.close(slave)
+        seen = b""
+        while True:
+            try:
+                chunk = os.read(master, 4096)
+            except OSError:
+                break
+            if not chunk:
+                break
+            seen += chunk
+        out, _ = proc.communicate(timeout=300)
+        os.close(master)
+        self.assertEqual(proc.returncode, 0)
+        return out.decode(), seen.decode()
+
+    def test_progress_only_on_a_terminal_and_only_for_long_files(self):
+        long = self.scene("long.wav", "--mics", 2, "--rate", 8000, "--duration", 12)
+        quiet = run(LOCATE, long, "--format", "csv")
+        self.assertEqual(quiet.stderr, "")
+        out, terminal = self.run_with_terminal_stderr(long, "--format", "csv")
+        self.assertEqual(out, quiet.stdout)
+        self.assertRegex(terminal, r"\r +\d+%  [\d.]+ of 12\.0 s")
+        # The line is wiped at the end, so the prompt does not land after it.
+        self.assertTrue(terminal.endswith("\r\x1b[K"), terminal[-20:])
+        short = self.scene("short.wav", "--mics", 2, "--rate", 8000, "--duration", 3)
+        _, terminal = self.run_with_terminal_stderr(short)
+        self.assertEqual(terminal, "")
+
+
+class Plot(ToolTest):
+    def test_track_and_truth_become_a_picture(self):
+        truth = self.path("truth.csv")
+        wav = self.scene("scene.wav", "--angle", -30, "--angle-end", 30, "--duration", 2,
+                         "--truth", truth)
+        track = self.path("track.csv")
+        with open(track, "w") as f:
+            f.write(run(LOCATE, wav, "--format", "csv").stdout)
+        png = self.path("track.png")
+        run(sys.executable, PLOT, track, "--truth", truth, "-o", png)
+        with open(png, "rb") as f:
+            self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n")
+        refused = run(sys.executable, PLOT, truth, "-o", png, check=False)
+        self.assertNotEqual(refused.returncode, 0)
+        self.assertIn("outcome", refused.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()
