@@ -60,31 +60,43 @@ void phase_transform(SslHandle *h)
 }
 
 // Correlation ordered by lag: position j holds lag j - HALF.
-void correlate(SslHandle *h)
+void correlate(SslHandle *h, int p)
 {
     memcpy(h->fft_io, h->cross_spec, SPECTRUM_BYTES);
     ssl_fft_run(&h->fft, SSL_FFT_SIZE, SSL_FFT_INVERSE, h->fft_io);
     memcpy(h->gcc, h->fft_io, sizeof(h->gcc));
-    memcpy(h->gcc_shifted, h->gcc + HALF, HALF * sizeof(float));
-    memcpy(h->gcc_shifted + HALF, h->gcc, HALF * sizeof(float));
+    memcpy(h->gcc_shifted[p], h->gcc + HALF, HALF * sizeof(float));
+    memcpy(h->gcc_shifted[p] + HALF, h->gcc, HALF * sizeof(float));
 }
 
-Peak find_peak(const float *g)
+// Highest and lowest value per pair, the lowest position winning a tie. Each pair's scan keeps
+// its own order (the magnitudes must add up in lag order), but the pairs are independent:
+// scanning them in one loop lets their additions overlap.
+void find_peaks(const SslHandle *h, Peak (&peaks)[SSL_PAIRS])
 {
-    Peak peak{0, g[0], g[0], 0.0f};
+    int position[SSL_PAIRS];
+    float top[SSL_PAIRS];
+    float bottom[SSL_PAIRS];
+    float abs_sum[SSL_PAIRS];
+    for (int p = 0; p < SSL_PAIRS; ++p) {
+        position[p] = 0;
+        top[p] = h->gcc_shifted[p][0];
+        bottom[p] = top[p];
+        abs_sum[p] = fabsf(top[p]);
+    }
     for (int j = 1; j < SSL_FFT_SIZE; ++j) {
-        if (g[j] > peak.top) {
-            peak.top = g[j];
-            peak.position = j;
-        }
-        if (g[j] < peak.bottom) {
-            peak.bottom = g[j];
+        for (int p = 0; p < SSL_PAIRS; ++p) {
+            const float g = h->gcc_shifted[p][j];
+            const bool higher = g > top[p];
+            position[p] = higher ? j : position[p];
+            top[p] = higher ? g : top[p];
+            bottom[p] = g < bottom[p] ? g : bottom[p];
+            abs_sum[p] += fabsf(g);
         }
     }
-    for (int j = 0; j < SSL_FFT_SIZE; ++j) {
-        peak.abs_sum += fabsf(g[j]);
+    for (int p = 0; p < SSL_PAIRS; ++p) {
+        peaks[p] = Peak{position[p], top[p], bottom[p], abs_sum[p]};
     }
-    return peak;
 }
 
 // A silent or flat correlation has no ratio at all and is rejected like a weak one.
@@ -128,9 +140,8 @@ float refined_lag(const float *g, const Peak &peak)
     return x / y - static_cast<float>(HALF);
 }
 
-void judge_pair(SslHandle *h, int p, int32_t *delay_sample)
+void judge_pair(SslHandle *h, int p, const Peak &peak, int32_t *delay_sample)
 {
-    const Peak peak = find_peak(h->gcc_shifted);
     const int lag = h->lag_index[peak.position];
     const int limit = h->max_delay[p];
     if (lag > limit || lag < -limit || !prominent(peak)) {
@@ -141,7 +152,7 @@ void judge_pair(SslHandle *h, int p, int32_t *delay_sample)
     delay_sample[p] = lag;
     const int bin = nearest_bin(h->delay_table[p], lag);
     h->vote_count[p][bin] += 1;
-    h->lag_sum[p][bin] += refined_lag(h->gcc_shifted, peak);
+    h->lag_sum[p][bin] += refined_lag(h->gcc_shifted[p], peak);
 }
 
 }  // namespace
@@ -153,7 +164,11 @@ void ssl_frame_gcc_phat(SslHandle *h, int32_t *delay_sample)
     for (int p = 0; p < SSL_PAIRS; ++p) {
         spectrum(h, p + 1, h->spec_pair);
         phase_transform(h);
-        correlate(h);
-        judge_pair(h, p, delay_sample);
+        correlate(h, p);
+    }
+    Peak peaks[SSL_PAIRS];
+    find_peaks(h, peaks);
+    for (int p = 0; p < SSL_PAIRS; ++p) {
+        judge_pair(h, p, peaks[p], delay_sample);
     }
 }

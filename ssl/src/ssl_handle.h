@@ -57,7 +57,8 @@ struct SslHandle {
     SslComplex cross_spec[SSL_FFT_BINS];
     float cross_mag[SSL_FFT_BINS];
     float gcc[SSL_FFT_SIZE];
-    float gcc_shifted[SSL_FFT_SIZE];
+    // One per pair, so that the pairs' peak scans can run side by side.
+    float gcc_shifted[SSL_PAIRS][SSL_FFT_SIZE];
     int32_t lag_index[SSL_FFT_SIZE];
     float sound_speed;
     float energy_acc;
