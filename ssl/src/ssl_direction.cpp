@@ -146,9 +146,9 @@ int32_t circle_angle(SslHandle *h, int32_t *angle)
         v.y += h->path_diff[p] * h->lsq_matrix[1][p];
     }
     h->dir_vector = v;
-    float a = static_cast<float>(
-        static_cast<double>(degrees(atan2(static_cast<double>(v.y), static_cast<double>(v.x)))) +
-        FULL_TURN_DEGREES);
+    float a = static_cast<float>(atan2(static_cast<double>(v.y), static_cast<double>(v.x)) *
+                                     HALF_TURN_DEGREES / PI +
+                                 FULL_TURN_DEGREES);
     a = static_cast<float>(fmod(static_cast<double>(a), FULL_TURN_DEGREES) -
                            static_cast<double>(QUARTER_TURN_DEGREES));
     *angle = ssl_truncate(a);

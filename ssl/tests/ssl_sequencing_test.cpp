@@ -204,6 +204,18 @@ TEST(CallOrder, GetDirectionNeedsARun)
     });
 }
 
+TEST(CallOrder, RefusedDirectionLeavesNoAngle)
+{
+    WorkBuffer buffer;
+    SSL_HANDLE h = ready_handle(buffer.bytes(), make_init());
+    int32_t angle = 5;
+    int32_t code = 0;
+    EXPECT_EQ(captured([&] { code = IaaSsl_Get_Direction(h, &angle); }),
+              error_line(" [SSL] [GetDirection] Fail! Run must called before GetDirection.\t\n"));
+    EXPECT_EQ(code, SSL_RET_CALL_ORDER_ERROR);
+    EXPECT_EQ(angle, SSL_NO_ANGLE);
+}
+
 TEST(CallOrder, ResetMappingNeedsADirection)
 {
     expect_accepted(IaaSsl_Reset_Mapping, true);
