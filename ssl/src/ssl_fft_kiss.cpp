@@ -37,6 +37,23 @@ constexpr float SINE_WINDOW[SSL_FFT_SIZE / 2 + 1] = {
     0.999698818f, 0.999924719f, 1.0f,
 };
 
+struct Window {
+    float w[SSL_FFT_SIZE];
+};
+
+// The whole window spelled out from its symmetric half, so that applying it is one plain,
+// vectorisable product.
+constexpr Window full_window()
+{
+    Window window{};
+    for (int n = 0; n < SSL_FFT_SIZE; ++n) {
+        window.w[n] = n <= SSL_FFT_SIZE / 2 ? SINE_WINDOW[n] : SINE_WINDOW[SSL_FFT_SIZE - n];
+    }
+    return window;
+}
+
+constexpr Window WINDOW = full_window();
+
 char *align_up(char *p)
 {
     uintptr_t a = reinterpret_cast<uintptr_t>(p);
@@ -129,10 +146,7 @@ void ssl_fft_free(SslFft *fft)
 
 void ssl_window_apply(float *buf)
 {
-    for (int n = 0; n <= SSL_FFT_SIZE / 2; ++n) {
-        buf[n] *= SINE_WINDOW[n];
-    }
-    for (int n = SSL_FFT_SIZE / 2 + 1; n < SSL_FFT_SIZE; ++n) {
-        buf[n] *= SINE_WINDOW[SSL_FFT_SIZE - n];
+    for (int n = 0; n < SSL_FFT_SIZE; ++n) {
+        buf[n] *= WINDOW.w[n];
     }
 }
