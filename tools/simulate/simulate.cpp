@@ -24,9 +24,11 @@ struct Track {
 
 MonoSignal load_source(const SimulateOptions &o) {
     if (o.source == "noise") {
-        const auto samples = static_cast<std::size_t>(o.duration_s * o.sample_rate);
-        return {o.sample_rate, white_noise(samples, o.seed)};
+        const int rate = o.sample_rate.value_or(16000);
+        return {rate, white_noise(static_cast<std::size_t>(o.duration_s * rate), o.seed)};
     }
+    // Resampling is not ours to do: the recording keeps the source's rate.
+    if (o.sample_rate) throw ToolError("--rate applies to generated noise; the source sets the rate");
     return read_mono(o.source, o.duration_s);
 }
 
@@ -38,11 +40,12 @@ ArrivalsAt arrivals_for(const SimulateOptions &o, const Track &track, double sou
     }
     const Room room{{o.room[0], o.room[1], o.room[2]}, o.absorption, o.order};
     const Vec3 centre = array_centre_in(room);
-    for (double a : {track.start, track.end}) {
-        const Vec3 s = centre + o.distance_m * direction_of(a);
+    // The source walks an arc around the array, which can leave the room between its ends.
+    for (int step = 0; step <= 100; ++step) {
+        const Vec3 s = centre + o.distance_m * direction_of(track.at(track.duration * step / 100));
         if (s.x <= 0 || s.y <= 0 || s.x >= room.size.x || s.y >= room.size.y)
-            throw ToolError("a source " + std::to_string(o.distance_m) +
-                            " m away lies outside the room");
+            throw ToolError("a source " + CLI::detail::to_string(o.distance_m) +
+                            " m away leaves the room");
     }
     // The source moves slowly: its images need refreshing only now and then.
     auto last = std::make_shared<double>(-1.0);

@@ -15,9 +15,8 @@ void add_simulate_options(CLI::App &app, SimulateOptions &options) {
         ->capture_default_str();
     app.add_option("--source", options.source, "Mono recording, or 'noise' for white noise")
         ->capture_default_str();
-    app.add_option("--rate", options.sample_rate, "Sample rate of generated noise in Hz")
-        ->check(CLI::Range(1000, 192000))
-        ->capture_default_str();
+    app.add_option("--rate", options.sample_rate, "Sample rate of generated noise in Hz [16000]")
+        ->check(CLI::Range(1000, 192000));
     app.add_option("--duration", options.duration_s, "Seconds to render (at most the source's)")
         ->check(positive_number())
         ->capture_default_str();

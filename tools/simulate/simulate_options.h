@@ -17,7 +17,7 @@ struct SimulateOptions {
     ArrayOptions array;
     int mics = 4;
     std::string source = "noise";
-    int sample_rate = 16000;
+    std::optional<int> sample_rate; // generated noise only; 16000 when not given
     double duration_s = 5.0;
     double angle_deg = 0.0;
     std::optional<double> angle_end_deg;

@@ -237,6 +237,31 @@ class BadInput(ToolTest):
         self.assert_refused([short, "--format", "xml"], "--format")
         self.assert_refused([], "FILE")
 
+    def test_scenes_the_simulator_cannot_render(self):
+        stereo = self.scene("stereo.wav", "--mics", 2, "--duration", 0.2)
+        mono = self.path("mono.wav")
+        write_wav(mono, 1, 8000, 4000, lambda i: (i * 91) % 3000)
+        cases = [
+            (["--source", stereo], "must be mono"),
+            (["--source", self.path("none.wav")], "no such file"),
+            (["--source", mono, "--rate", 16000], "--rate"),
+            (["--geometry", "circular", "--mics", 2], "circular"),
+            (["--room", 3, 3, 3, "--distance", 2.5], "leaves the room"),
+            (["--room", 6, 4, 3, "--angle", -90, "--angle-end", 90, "--distance", 2.3],
+             "leaves the room"),
+            (["--spacing", 0], "positive"),
+        ]
+        for args, words in cases:
+            with self.subTest(args=args):
+                result = run(SIMULATE, "-o", self.path("out.wav"), *args, check=False)
+                self.assertGreater(result.returncode, 0)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertIn(words, result.stderr)
+        # A mono recording keeps its own rate.
+        self.scene("from_mono.wav", "--source", mono)
+        with wave.open(self.path("from_mono.wav")) as w:
+            self.assertEqual((w.getnchannels(), w.getframerate(), w.getnframes()), (4, 8000, 4000))
+
 
 class Progress(ToolTest):
     def run_with_terminal_stderr(self, *args):
