@@ -1,5 +1,6 @@
 #include "localiser.h"
 
+#include <cstdio>
 #include <string>
 
 #include "tool_error.h"
