@@ -69,6 +69,10 @@ TEST(CompareCurrentDate, OrdersDates)
     // mktime normalises: month 13 is January of the next year.
     EXPECT_EQ(compareCurrentDate("2023-13-01", "2024-01-01"), 1);
     EXPECT_EQ(compareCurrentDate("2023-12-31", "2023-13-01"), 0);
+    // Past the end of a 32-bit time_t (19 January 2038), as on the 32-bit target.
+    EXPECT_EQ(compareCurrentDate("2038-01-18", "2038-01-20"), 0);
+    EXPECT_EQ(compareCurrentDate("2040-01-01", "2041-01-01"), 0);
+    EXPECT_EQ(compareCurrentDate("2041-01-01", "2040-01-01"), 1);
 }
 
 TEST(CompareCurrentDate, TraceRecordsAreNotWritten)

@@ -27,20 +27,42 @@ int socket(int domain, int type, int protocol)
     return real_socket(domain, type, protocol);
 }
 
-int ioctl(int fd, unsigned long request, ...)
+static int fail_or_forward(const char *real_name, int fd, unsigned long request, void *argument)
 {
     int (*real_ioctl)(int, unsigned long, void *);
+
+    if ((request == SIOCGIFCONF && failing("SIOCGIFCONF")) ||
+        (request == SIOCGIFFLAGS && failing("SIOCGIFFLAGS"))) {
+        errno = ENODEV;
+        return -1;
+    }
+    *(void **)&real_ioctl = dlsym(RTLD_NEXT, real_name);
+    return real_ioctl(fd, request, argument);
+}
+
+int ioctl(int fd, unsigned long request, ...)
+{
     va_list args;
     void *argument;
 
     va_start(args, request);
     argument = va_arg(args, void *);
     va_end(args);
-    if ((request == SIOCGIFCONF && failing("SIOCGIFCONF")) ||
-        (request == SIOCGIFFLAGS && failing("SIOCGIFFLAGS"))) {
-        errno = ENODEV;
-        return -1;
-    }
-    *(void **)&real_ioctl = dlsym(RTLD_NEXT, "ioctl");
-    return real_ioctl(fd, request, argument);
+    return fail_or_forward("ioctl", fd, request, argument);
 }
+
+#if __TIMESIZE == 32
+/* A 32-bit program built with a 64-bit time_t calls ioctl by this name. */
+int __ioctl_time64(int fd, unsigned long request, ...);
+
+int __ioctl_time64(int fd, unsigned long request, ...)
+{
+    va_list args;
+    void *argument;
+
+    va_start(args, request);
+    argument = va_arg(args, void *);
+    va_end(args);
+    return fail_or_forward("__ioctl_time64", fd, request, argument);
+}
+#endif
