@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # End to end: the real machine_fingerprint in network namespaces of our own with
 # chosen interfaces, and with its system calls made to fail by a preloaded library.
-# Usage: fingerprint_e2e.sh PROGRAM PRELOAD_LIBRARY PIPELINE_SOURCE
+# Usage: fingerprint_e2e.sh PROGRAM PRELOAD_LIBRARY PIPELINE_SOURCE [EMULATOR...]
+# A cross-built PROGRAM runs under EMULATOR, which must be a static binary: the preload
+# variable then reaches only the emulated program.
 set -u
-program=$1 preload=$2 pipeline_source=$3
+preload=$2 pipeline_source=$3
+program=("${@:4}" "$1")
 ns=fp-test-$$
 failures=0
 
@@ -18,7 +21,7 @@ ip netns add "$ns" || { echo "FAIL: cannot create a network namespace (needs roo
 
 # Loopback only.
 run_in_ns ip link set lo up
-expect_eq "$(run_in_ns "$program")" "$(fingerprint_of_mac 000000000000)" "loopback only"
+expect_eq "$(run_in_ns "${program[@]}")" "$(fingerprint_of_mac 000000000000)" "loopback only"
 
 # Two veth interfaces with chosen addresses; the first listed one wins.
 run_in_ns ip link add eth0 address 02:11:22:aa:bb:cc type veth peer name eth1 address 02:11:22:dd:ee:ff
@@ -28,11 +31,11 @@ run_in_ns ip link set eth0 up
 run_in_ns ip link set eth1 up
 first_listed=$(run_in_ns ip -o -4 addr show | awk '$2 != "lo" {print $2; exit}')
 first_mac=$(run_in_ns cat "/sys/class/net/$first_listed/address" | tr -d :)
-out=$(run_in_ns "$program"; echo "status=$?")
+out=$(run_in_ns "${program[@]}"; echo "status=$?")
 expect_eq "$out" "$(fingerprint_of_mac "$first_mac")
 status=0" "veth pair"
 case $first_mac in 021122aabbcc|021122ddeeff) ;; *) fail "unexpected first interface $first_listed" ;; esac
-[ "$(run_in_ns "$program")" == "$(run_in_ns "$program")" ] || fail "two runs differ"
+[ "$(run_in_ns "${program[@]}")" == "$(run_in_ns "${program[@]}")" ] || fail "two runs differ"
 
 # Failures of the scan's system calls.
 log_line=$(grep -n 'Error: getDeviceInfo failed' "$pipeline_source" | cut -d: -f1)
@@ -41,7 +44,7 @@ check_failure() {
     stderr_file=$(mktemp)
     # A sanitized program wants its runtime loaded first; our preload only wraps two calls.
     stdout=$(run_in_ns env FAIL_CALL="$call" LD_PRELOAD="$preload" ASAN_OPTIONS=verify_asan_link_order=0 \
-        "$program" 2>"$stderr_file")
+        "${program[@]}" 2>"$stderr_file")
     status=$?
     expect_eq "$status" 0 "$call: exit status"
     expect_eq "$(cat "$stderr_file")" "$message" "$call: standard error"
@@ -57,8 +60,8 @@ check_failure SIOCGIFCONF "fail to ioctl: SIOCGIFCONF"
 check_failure SIOCGIFFLAGS "fail to ioctl: SIOCGIFFLAGS"
 
 # On a colour terminal only the level name is coloured, bold red.
-tty_out=$(run_in_ns env TERM=xterm FAIL_CALL=socket LD_PRELOAD="$preload" ASAN_OPTIONS=verify_asan_link_order=0 \
-    script -qec "$program" /dev/null)
+tty_out=$(run_in_ns env TERM=xterm script -qec "$(printf '%q ' env FAIL_CALL=socket LD_PRELOAD="$preload" \
+    ASAN_OPTIONS=verify_asan_link_order=0 "${program[@]}")" /dev/null)
 [[ "$tty_out" == *$'[velmora] [\e[31m\e[1merror\e[m] [MachineIdentity.cpp:'* ]] || fail "terminal colour: [$tty_out]"
 
 if [ "$failures" -ne 0 ]; then

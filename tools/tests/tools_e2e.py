@@ -19,10 +19,15 @@ SIMULATE = os.environ["IAASSL_SIMULATE"]
 PLOT = os.environ["IAASSL_PLOT"]
 OUTCOMES = {"angle", "below_gate", "no_direction", "delay_too_large"}
 RATES = ("8000", "16000", "32000", "48000")
+# A cross-built tool runs under the emulator that CTest names; on the host there is none.
+EMULATOR = os.environ.get("IAASSL_EMULATOR", "").split()
 
 
 def run(*args, check=True):
-    result = subprocess.run([str(a) for a in args], capture_output=True, text=True, timeout=300)
+    command = [str(a) for a in args]
+    if command[0] in (LOCATE, SIMULATE):
+        command = EMULATOR + command
+    result = subprocess.run(command, capture_output=True, text=True, timeout=300)
     if check and result.returncode != 0:
         raise AssertionError(f"{args} failed ({result.returncode}): {result.stderr}")
     return result
@@ -266,7 +271,7 @@ class BadInput(ToolTest):
 class Progress(ToolTest):
     def run_with_terminal_stderr(self, *args):
         master, slave = pty.openpty()
-        proc = subprocess.Popen([LOCATE, *args], stdout=subprocess.PIPE, stderr=slave)
+        proc = subprocess.Popen([*EMULATOR, LOCATE, *args], stdout=subprocess.PIPE, stderr=slave)
         os.close(slave)
         seen = b""
         while True:
