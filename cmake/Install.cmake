@@ -43,11 +43,12 @@ if(SANITIZE)
   # A sanitized library needs its runtime loaded first, by the program that uses it.
   set(install_test_flags "-fsanitize=address,undefined")
 endif()
+list(JOIN CMAKE_CROSSCOMPILING_EMULATOR " " install_test_emulator)
 add_test(NAME install_tree_consumers
          COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR}
                  -DWORK_DIR=${PROJECT_BINARY_DIR}/install-test
                  -DC_COMPILER=${CMAKE_C_COMPILER} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}/packaging/tests
-                 -DEXTRA_FLAGS=${install_test_flags}
+                 -DEXTRA_FLAGS=${install_test_flags} -DEMULATOR=${install_test_emulator}
                  -P ${PROJECT_SOURCE_DIR}/packaging/tests/install_test.cmake)
 set_tests_properties(install_tree_consumers PROPERTIES TIMEOUT 300)
 

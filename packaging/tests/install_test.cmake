@@ -1,8 +1,10 @@
 # Installs the build into a fresh prefix, then builds and runs a small C program against each
 # installed library twice: found by pkg-config, and found by find_package.
-# Inputs: BUILD_DIR, WORK_DIR, C_COMPILER, SOURCE_DIR, EXTRA_FLAGS (may be empty).
+# Inputs: BUILD_DIR, WORK_DIR, C_COMPILER, SOURCE_DIR, EXTRA_FLAGS (may be empty), EMULATOR
+# (the command that runs a cross-built program; empty on the host).
 cmake_minimum_required(VERSION 3.18)
 separate_arguments(extra UNIX_COMMAND "${EXTRA_FLAGS}")
+separate_arguments(emulator UNIX_COMMAND "${EMULATOR}")
 
 function(must)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -13,7 +15,7 @@ function(must)
 endfunction()
 
 function(expect_broadside program)
-  must(${program})
+  must(${emulator} ${program})
   if(NOT output MATCHES "consumer: code 0 angle 0\n")
     message(FATAL_ERROR "${program} printed:\n${output}")
   endif()
