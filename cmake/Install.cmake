@@ -5,10 +5,6 @@ include(CMakePackageConfigHelpers)
 get_target_property(IAASSL_VERSION iaassl VERSION)
 set(IAASSL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/iaassl)
 
-# An installed target must not point into this source tree.
-set_property(TARGET iaassl iaassl_b PROPERTY INTERFACE_INCLUDE_DIRECTORIES
-             $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/ssl/include>)
-
 install(TARGETS machine_fingerprint RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT fingerprint)
 install(TARGETS iaassl iaassl_b EXPORT iaasslTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev
