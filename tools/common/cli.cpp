@@ -25,9 +25,9 @@ void add_array_options(CLI::App &app, ArrayOptions &options) {
                    "Microphone spacing in cm (the diameter of a circular array)")
         ->check(positive_number())
         ->capture_default_str();
-    // The library reads the temperature as an unsigned number of degrees.
+    // Frost is real outdoors: the library reads the 32-bit field as a signed value.
     app.add_option("--temperature", options.temperature_c, "Air temperature in degrees Celsius")
-        ->check(CLI::Range(0, 60))
+        ->check(CLI::Range(-40, 60))
         ->capture_default_str();
 }
 
