@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <string>
 
+#include "stop_request.h"
 #include "tool_error.h"
+#include "wall_clock.h"
 
 namespace tools {
 
@@ -22,7 +24,7 @@ Localiser::Localiser(const LocateOptions &options, int channels, int sample_rate
     : library_(channels), channels_(channels), sample_rate_(sample_rate),
       delays_mode_(options.mode == "delays"), frames_per_row_(delays_mode_ ? 1 : options.frames),
       memory_((library_.get_buffer_size() + 3) / 4),
-      row_samples_(static_cast<std::size_t>(samples_per_row() * channels)),
+      frame_(static_cast<std::size_t>(kFrameSamples * channels)),
       delays_(static_cast<std::size_t>(channels - 1)) {
     const SslInit init{kFrameSamples, static_cast<std::uint32_t>(sample_rate),
                        static_cast<float>(options.array.spacing_cm), delays_mode_ ? 1u : 0u,
@@ -54,31 +56,44 @@ void Localiser::check(std::int32_t code, const char *call) {
     if (code != SSL_RET_OK) throw ToolError(std::string("the library's ") + call + " failed with " + hex(code));
 }
 
-void Localiser::run(SoundReader &input, ReportWriter &writer,
-                    const std::function<void(double)> &on_progress) {
-    std::int64_t done = 0;
-    while (read_row(input)) {
-        emit(done, writer);
-        done += samples_per_row();
-        on_progress(static_cast<double>(done) / sample_rate_);
+RunTally Localiser::run(SampleSource &input, ReportWriter &writer, std::int64_t max_samples,
+                        const RunHooks &hooks) {
+    RunTally tally;
+    int frames_in_row = 0;
+    int overruns_in_row = 0;
+    // A frame read in part never runs, and a window run in part is never reported.
+    while (tally.samples + kFrameSamples <= max_samples && !stop_requested() &&
+           input.read(frame_.data(), kFrameSamples) == kFrameSamples) {
+        if (const int lost = input.take_overruns()) {
+            overruns_in_row += lost;
+            tally.overruns += lost;
+            hooks.on_overrun(static_cast<double>(tally.samples) / sample_rate_, tally.overruns);
+        }
+        run_frame();
+        tally.samples += kFrameSamples;
+        if (++frames_in_row < frames_per_row_) continue;
+        std::optional<LiveStamp> live;
+        if (input.live())
+            live = LiveStamp{wall_clock_now(),
+                             input.can_overrun() ? std::optional<int>(overruns_in_row) : std::nullopt};
+        hooks.before_row();
+        emit(tally.samples - samples_per_row(), live, writer);
+        ++tally.rows;
+        frames_in_row = 0;
+        overruns_in_row = 0;
+        hooks.after_row(static_cast<double>(tally.samples) / sample_rate_);
     }
     writer.finish();
+    return tally;
 }
 
-bool Localiser::read_row(SoundReader &input) {
-    // A whole row is read before any of it runs, so that a trailing partial window never does.
-    if (input.read(row_samples_.data(), samples_per_row()) < samples_per_row()) return false;
-    for (int f = 0; f < frames_per_row_; ++f) {
-        const std::int16_t *frame = row_samples_.data() + f * kFrameSamples * channels_;
-        check(library_.run(handle_, frame, delays_.data()), "Run");
-    }
-    return true;
-}
+void Localiser::run_frame() { check(library_.run(handle_, frame_.data(), delays_.data()), "Run"); }
 
-void Localiser::emit(std::int64_t start_sample, ReportWriter &writer) {
+void Localiser::emit(std::int64_t start_sample, const std::optional<LiveStamp> &live,
+                     ReportWriter &writer) {
     const double time_s = static_cast<double>(start_sample) / sample_rate_;
     if (delays_mode_) {
-        DelayRow row{time_s, {}};
+        DelayRow row{time_s, {}, live};
         for (std::int32_t d : delays_)
             row.delays.push_back(d == SSL_DELAY_REJECTED ? std::nullopt : std::optional<int>(d));
         writer.row(row);
@@ -86,7 +101,7 @@ void Localiser::emit(std::int64_t start_sample, ReportWriter &writer) {
     }
     std::int32_t angle = SSL_NO_ANGLE;
     const std::int32_t code = library_.get_direction(handle_, &angle);
-    DirectionRow row{time_s, Outcome::angle, std::nullopt};
+    DirectionRow row{time_s, Outcome::angle, std::nullopt, live};
     switch (code) {
     case SSL_RET_OK: row.angle = angle; break;
     case SSL_RET_BELOW_NOISE_GATE: row.outcome = Outcome::below_gate; break;

@@ -1,4 +1,4 @@
-// Drives the library over a recording, frame by frame, and hands each result to a writer.
+// Drives the library over an input, frame by frame, and hands each result to a writer.
 #ifndef TOOLS_LOCALISER_H
 #define TOOLS_LOCALISER_H
 
@@ -8,12 +8,26 @@
 
 #include "locate_options.h"
 #include "report.h"
-#include "sound_file.h"
+#include "sample_source.h"
 #include "ssl_library.h"
 
 namespace tools {
 
 constexpr int kFrameSamples = 128;
+
+// What the caller hears of a run as it goes; times are seconds of audio done.
+struct RunHooks {
+    std::function<void()> before_row;
+    std::function<void(double)> after_row;
+    std::function<void(double, int total)> on_overrun;
+};
+
+// How far a run got.
+struct RunTally {
+    std::int64_t samples = 0;
+    std::int64_t rows = 0;
+    int overruns = 0;
+};
 
 class Localiser {
 public:
@@ -26,13 +40,15 @@ public:
     // Samples per channel that one output row covers.
     std::int64_t samples_per_row() const;
 
-    // Runs every whole row's worth of the recording; `on_progress` gets the seconds done.
-    void run(SoundReader &input, ReportWriter &writer,
-             const std::function<void(double)> &on_progress);
+    // Runs every whole row's worth of the input, up to `max_samples` per channel, until the
+    // input ends or a stop is asked for. Each frame runs as soon as it is read, so a row is
+    // written the moment its last frame is in.
+    RunTally run(SampleSource &input, ReportWriter &writer, std::int64_t max_samples,
+                 const RunHooks &hooks);
 
 private:
-    bool read_row(SoundReader &input);
-    void emit(std::int64_t start_sample, ReportWriter &writer);
+    void run_frame();
+    void emit(std::int64_t start_sample, const std::optional<LiveStamp> &live, ReportWriter &writer);
     void check(std::int32_t code, const char *call);
 
     SslLibrary library_;
@@ -42,7 +58,7 @@ private:
     int frames_per_row_;
     std::vector<std::uint32_t> memory_;
     SSL_HANDLE handle_ = nullptr;
-    std::vector<std::int16_t> row_samples_;
+    std::vector<std::int16_t> frame_;
     std::vector<std::int32_t> delays_;
 };
 

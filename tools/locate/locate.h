@@ -5,7 +5,9 @@
 
 namespace tools {
 
-// Reads the recording, runs it through the library for its channel count, prints the rows.
+constexpr const char *kLocateName = "iaassl_locate";
+
+// Reads the input, runs it through the library for its channel count, prints the rows.
 void locate(const LocateOptions &options);
 
 } // namespace tools

@@ -3,14 +3,24 @@
 
 #include <CLI/CLI.hpp>
 
+#include <optional>
 #include <string>
 
 #include "cli.h"
 
 namespace tools {
 
+// The file name that stands for standard input.
+constexpr const char *kStdinName = "-";
+
 struct LocateOptions {
     std::string file;
+    std::string device;
+    int rate = 16000;
+    int channels = 4;
+    int raw_rate = 0;
+    int raw_channels = 0;
+    std::optional<double> seconds;
     ArrayOptions array;
     int gate_db = -80;
     int frames = 32;
@@ -19,6 +29,9 @@ struct LocateOptions {
 };
 
 void add_locate_options(CLI::App &app, LocateOptions &options);
+
+// What the parser cannot see: the options that only make sense together.
+void check_input_choice(const LocateOptions &options);
 
 } // namespace tools
 

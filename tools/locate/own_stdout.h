@@ -15,6 +15,9 @@ public:
     OwnStdout &operator=(const OwnStdout &) = delete;
 
     std::FILE *stream() const { return out_; }
+    bool is_terminal() const;
+    // Ends the results; a failure to write their last bytes is a ToolError.
+    void close();
 
 private:
     std::FILE *out_;

@@ -8,11 +8,21 @@ namespace tools {
 
 bool stderr_is_terminal() { return isatty(STDERR_FILENO) == 1; }
 
-Progress::Progress(double total_seconds, bool to_terminal)
-    : total_(total_seconds), shown_(to_terminal && total_seconds >= kMinimumSeconds) {}
+Progress::Progress(double total_seconds, bool to_terminal, bool shares_line_with_rows)
+    : total_(total_seconds), shown_(to_terminal && total_seconds >= kMinimumSeconds),
+      shares_line_(shares_line_with_rows) {}
 
-Progress::~Progress() {
-    if (shown_ && last_percent_ >= 0) std::fputs("\r\033[K", stderr);
+Progress::~Progress() { wipe(); }
+
+void Progress::wipe() {
+    if (!shown_ || last_percent_ < 0) return;
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+    last_percent_ = -1;
+}
+
+void Progress::before_row() {
+    if (shares_line_) wipe();
 }
 
 void Progress::update(double done_seconds) {

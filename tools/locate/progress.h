@@ -9,16 +9,22 @@ public:
     // Files shorter than this finish before anyone waits for them.
     static constexpr double kMinimumSeconds = 10.0;
 
-    Progress(double total_seconds, bool to_terminal);
+    // `shares_line_with_rows`: the results go to the same terminal, so each row must first
+    // wipe the progress text it would otherwise be printed after.
+    Progress(double total_seconds, bool to_terminal, bool shares_line_with_rows);
     ~Progress();
     Progress(const Progress &) = delete;
     Progress &operator=(const Progress &) = delete;
 
+    void before_row();
     void update(double done_seconds);
 
 private:
+    void wipe();
+
     double total_;
     bool shown_;
+    bool shares_line_;
     int last_percent_ = -1;
 };
 

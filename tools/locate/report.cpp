@@ -2,8 +2,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
+#include <cstring>
 #include <iomanip>
 #include <sstream>
+
+#include "tool_error.h"
 
 namespace tools {
 
@@ -25,9 +29,22 @@ std::vector<std::string> delay_columns(int pairs) {
     return columns;
 }
 
+std::vector<std::string> live_columns(bool with_overruns) {
+    if (with_overruns) return {"capture_time", "overruns"};
+    return {"capture_time"};
+}
+
 namespace {
 
 using Cells = std::vector<std::string>;
+using Json = nlohmann::ordered_json;
+
+// Whoever reads the results sees each row when it is decided, and a full disk or a closed
+// reader is noticed at once.
+void put(std::FILE *out, const std::string &text) {
+    if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0)
+        throw ToolError(std::string("cannot write the results: ") + std::strerror(errno));
+}
 
 std::string time_text(double t, int decimals) {
     std::ostringstream s;
@@ -39,6 +56,8 @@ std::string optional_text(const std::optional<int> &v, const std::string &none) 
     return v ? std::to_string(*v) : none;
 }
 
+Json optional_json(const std::optional<int> &v) { return v ? Json(*v) : Json(nullptr); }
+
 // Table and CSV differ only in how a line of cells is laid out.
 class TextWriter : public ReportWriter {
 public:
@@ -46,79 +65,137 @@ public:
         : out_(out), none_(std::move(none)), decimals_(decimals) {}
 
     void row(const DirectionRow &r) override {
-        line({time_text(r.time_s, decimals_), outcome_word(r.outcome),
-              optional_text(r.angle, none_)});
+        Cells cells{time_text(r.time_s, decimals_), outcome_word(r.outcome),
+                    optional_text(r.angle, none_)};
+        add_live(cells, r.live);
+        put(out_, line(cells));
     }
     void row(const DelayRow &r) override {
         Cells cells{time_text(r.time_s, decimals_)};
         for (const auto &d : r.delays) cells.push_back(optional_text(d, none_));
-        line(cells);
+        add_live(cells, r.live);
+        put(out_, line(cells));
     }
-    void finish() override { std::fflush(out_); }
+    void finish() override {}
 
 protected:
-    virtual void line(const Cells &cells) = 0;
+    virtual std::string line(const Cells &cells) const = 0;
     std::FILE *out_;
 
 private:
+    void add_live(Cells &cells, const std::optional<LiveStamp> &live) const {
+        if (!live) return;
+        cells.push_back(live->capture_time);
+        if (live->overruns) cells.push_back(std::to_string(*live->overruns));
+    }
+
     std::string none_;
     int decimals_;
 };
 
 class CsvWriter : public TextWriter {
 public:
-    CsvWriter(std::FILE *out, const Cells &columns) : TextWriter(out, "", 6) { line(columns); }
+    CsvWriter(std::FILE *out, const Cells &columns) : TextWriter(out, "", 6) {
+        put(out_, line(columns));
+    }
 
 private:
-    void line(const Cells &cells) override {
+    std::string line(const Cells &cells) const override {
         std::string text;
         for (const auto &c : cells) text += (text.empty() ? "" : ",") + c;
-        std::fprintf(out_, "%s\n", text.c_str());
+        return text + '\n';
     }
 };
 
 class TableWriter : public TextWriter {
 public:
-    TableWriter(std::FILE *out, const Cells &columns) : TextWriter(out, "-", 3) { line(columns); }
+    TableWriter(std::FILE *out, const Cells &columns) : TextWriter(out, "-", 3) {
+        for (const auto &c : columns) widths_.push_back(c == "capture_time" ? kStampWidth : kWidth);
+        widths_.front() = kTimeWidth;
+        put(out_, line(columns));
+    }
 
 private:
-    void line(const Cells &cells) override {
+    static constexpr int kTimeWidth = 10;
+    static constexpr int kWidth = 16;
+    static constexpr int kStampWidth = 27;
+
+    std::string line(const Cells &cells) const override {
         std::ostringstream text;
-        text << std::left << std::setw(10) << cells.front();
-        for (std::size_t i = 1; i < cells.size(); ++i) text << ' ' << std::setw(16) << cells[i];
+        text << std::left << std::setw(widths_[0]) << cells.front();
+        for (std::size_t i = 1; i < cells.size(); ++i) text << ' ' << std::setw(widths_[i]) << cells[i];
         std::string s = text.str();
         s.erase(s.find_last_not_of(' ') + 1);
-        std::fprintf(out_, "%s\n", s.c_str());
+        return s + '\n';
     }
+
+    std::vector<int> widths_;
 };
 
-class JsonWriter : public ReportWriter {
+// JSON and JSON lines hold the same objects; they differ in what goes around them.
+class ObjectWriter : public ReportWriter {
 public:
-    JsonWriter(std::FILE *out, Cells columns) : out_(out), columns_(std::move(columns)) {}
+    ObjectWriter(std::FILE *out, Cells columns) : out_(out), columns_(std::move(columns)) {}
 
     void row(const DirectionRow &r) override {
-        nlohmann::ordered_json o;
+        Json o;
         o[columns_[0]] = r.time_s;
         o[columns_[1]] = outcome_word(r.outcome);
-        o[columns_[2]] = r.angle ? nlohmann::ordered_json(*r.angle) : nlohmann::ordered_json(nullptr);
-        rows_.push_back(std::move(o));
+        o[columns_[2]] = optional_json(r.angle);
+        add_live(o, 3, r.live);
+        object(o);
     }
     void row(const DelayRow &r) override {
-        nlohmann::ordered_json o;
+        Json o;
         o[columns_[0]] = r.time_s;
-        for (std::size_t p = 0; p < r.delays.size(); ++p)
-            o[columns_[p + 1]] = r.delays[p] ? nlohmann::ordered_json(*r.delays[p]) : nlohmann::ordered_json(nullptr);
-        rows_.push_back(std::move(o));
-    }
-    void finish() override {
-        std::fprintf(out_, "%s\n", rows_.dump(2).c_str());
-        std::fflush(out_);
+        for (std::size_t p = 0; p < r.delays.size(); ++p) o[columns_[p + 1]] = optional_json(r.delays[p]);
+        add_live(o, r.delays.size() + 1, r.live);
+        object(o);
     }
 
-private:
+protected:
+    virtual void object(const Json &o) = 0;
     std::FILE *out_;
+
+private:
+    void add_live(Json &o, std::size_t column, const std::optional<LiveStamp> &live) const {
+        if (!live) return;
+        o[columns_[column]] = live->capture_time;
+        if (live->overruns) o[columns_[column + 1]] = *live->overruns;
+    }
+
     Cells columns_;
-    nlohmann::ordered_json rows_ = nlohmann::ordered_json::array();
+};
+
+// An array laid out as a whole one would be, written element by element.
+class JsonWriter : public ObjectWriter {
+public:
+    JsonWriter(std::FILE *out, Cells columns) : ObjectWriter(out, std::move(columns)) { put(out_, "["); }
+
+    void finish() override { put(out_, empty_ ? "]\n" : "\n]\n"); }
+
+private:
+    void object(const Json &o) override {
+        std::string text = empty_ ? "\n" : ",\n";
+        empty_ = false;
+        std::istringstream lines(o.dump(kIndent));
+        for (std::string line; std::getline(lines, line);)
+            text += std::string(kIndent, ' ') + line + '\n';
+        text.pop_back();
+        put(out_, text);
+    }
+
+    static constexpr int kIndent = 2;
+    bool empty_ = true;
+};
+
+class JsonLinesWriter : public ObjectWriter {
+public:
+    using ObjectWriter::ObjectWriter;
+    void finish() override {}
+
+private:
+    void object(const Json &o) override { put(out_, o.dump() + '\n'); }
 };
 
 } // namespace
@@ -127,6 +204,7 @@ std::unique_ptr<ReportWriter> make_report_writer(const std::string &format, std:
                                                  std::vector<std::string> columns) {
     if (format == "csv") return std::make_unique<CsvWriter>(out, columns);
     if (format == "json") return std::make_unique<JsonWriter>(out, std::move(columns));
+    if (format == "jsonl") return std::make_unique<JsonLinesWriter>(out, std::move(columns));
     return std::make_unique<TableWriter>(out, columns);
 }
 

@@ -1,4 +1,4 @@
-// The rows a run prints, in one of three forms.
+// The rows a run prints, in one of four forms, each row written out as soon as it is decided.
 #ifndef TOOLS_REPORT_H
 #define TOOLS_REPORT_H
 
@@ -13,16 +13,25 @@ namespace tools {
 enum class Outcome { angle, below_gate, no_direction, delay_too_large };
 const char *outcome_word(Outcome outcome);
 
+// What rows from a live input add: when the window's last sample came in, and for a capture
+// device how many overruns lost samples in it.
+struct LiveStamp {
+    std::string capture_time;
+    std::optional<int> overruns;
+};
+
 struct DirectionRow {
     double time_s;
     Outcome outcome;
     std::optional<int> angle;
+    std::optional<LiveStamp> live;
 };
 
 // One delay per pair; empty where the library rejected the frame.
 struct DelayRow {
     double time_s;
     std::vector<std::optional<int>> delays;
+    std::optional<LiveStamp> live;
 };
 
 class ReportWriter {
@@ -33,12 +42,13 @@ public:
     virtual void finish() = 0;
 };
 
-// `columns` names every column of the rows to come, time first.
+// `columns` names every column of the rows to come, time first. A failed write is a ToolError.
 std::unique_ptr<ReportWriter> make_report_writer(const std::string &format, std::FILE *out,
                                                  std::vector<std::string> columns);
 
 std::vector<std::string> direction_columns();
 std::vector<std::string> delay_columns(int pairs);
+std::vector<std::string> live_columns(bool with_overruns);
 
 } // namespace tools
 
