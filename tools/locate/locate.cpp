@@ -37,14 +37,14 @@ std::int64_t sample_limit(const LocateOptions &options, int sample_rate) {
     return std::llround(*options.seconds * sample_rate);
 }
 
-void summarise(const RunTally &tally, int sample_rate) {
+// The audio the rows cover: a window cut short by the stop is not reported.
+void summarise(const RunTally &tally, std::int64_t samples_per_row, int sample_rate) {
     if (!stop_requested() && tally.overruns == 0) return;
-    std::string text = stop_requested() ? std::string("stopped by ") + strsignal(stop_signal())
-                                        : std::string("input ended");
-    text += " after " + seconds_text(static_cast<double>(tally.samples) / sample_rate) +
-            " of audio: " + std::to_string(tally.rows) + " rows, " +
-            std::to_string(tally.overruns) + " overruns";
-    note(text);
+    const std::string how = stop_requested() ? std::string("stopped by ") + strsignal(stop_signal())
+                                             : std::string("finished");
+    note(how + " after " + seconds_text(static_cast<double>(tally.rows * samples_per_row) / sample_rate) +
+         " of audio: " + std::to_string(tally.rows) + " rows, overruns: " +
+         std::to_string(tally.overruns));
 }
 } // namespace
 
@@ -70,7 +70,7 @@ void locate(const LocateOptions &options) {
         }};
     const RunTally tally = localiser.run(*input, *writer, sample_limit(options, input->sample_rate()), hooks);
     results.close();
-    summarise(tally, input->sample_rate());
+    summarise(tally, localiser.samples_per_row(), input->sample_rate());
 }
 
 } // namespace tools

@@ -1,5 +1,6 @@
 """The tools end to end: scenes simulated, located, checked against their truth; every output
-form parsed; every bad input refused with one line."""
+form parsed; every bad input refused with one line; live inputs (standard input, an ALSA PCM
+reading a file) streamed row by row."""
 import csv
 import io
 import json
@@ -7,10 +8,13 @@ import math
 import os
 import pty
 import random
+import select
+import signal
 import struct
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 import wave
 
@@ -21,13 +25,23 @@ OUTCOMES = {"angle", "below_gate", "no_direction", "delay_too_large"}
 RATES = ("8000", "16000", "32000", "48000")
 # A cross-built tool runs under the emulator that CTest names; on the host there is none.
 EMULATOR = os.environ.get("IAASSL_EMULATOR", "").split()
+XRUN_PRELOAD = os.environ.get("IAASSL_XRUN_PRELOAD", "")
+WINDOW = 32 * 128
+# ALSA PCMs for the tests: one reading a recording through the file plugin, as a capture device
+# would deliver it, and two that cannot give 4 channels at 16 kHz.
+ASOUNDRC = """
+pcm.scene {{ type file; slave.pcm "null"; file "/dev/null"; infile "{raw}"; format "raw" }}
+pcm.two {{ type multi; slaves.a {{ pcm "null"; channels 2 }}
+          bindings {{ 0 {{ slave a; channel 0 }} 1 {{ slave a; channel 1 }} }} }}
+pcm.r48 {{ type plug; slave {{ pcm "null"; rate 48000 }} }}
+"""
 
 
-def run(*args, check=True):
+def run(*args, check=True, env=None):
     command = [str(a) for a in args]
     if command[0] in (LOCATE, SIMULATE):
         command = EMULATOR + command
-    result = subprocess.run(command, capture_output=True, text=True, timeout=300)
+    result = subprocess.run(command, capture_output=True, text=True, timeout=300, env=env)
     if check and result.returncode != 0:
         raise AssertionError(f"{args} failed ({result.returncode}): {result.stderr}")
     return result
@@ -41,8 +55,30 @@ def write_wav(path, channels, rate, frames, sample):
         w.writeframes(b"".join(struct.pack("<h", sample(i)) for i in range(frames * channels)))
 
 
+def write_silence(path, channels, rate, frames):
+    with wave.open(str(path), "wb") as w:
+        w.setnchannels(channels)
+        w.setsampwidth(2)
+        w.setframerate(rate)
+        w.writeframes(bytes(2 * channels * frames))
+
+
 def csv_rows(text):
     return list(csv.DictReader(io.StringIO(text)))
+
+
+def locate_command(*args):
+    return EMULATOR + [LOCATE] + [str(a) for a in args]
+
+
+def peak_memory_kib(command):
+    """Peak resident memory of one run of the command, its output thrown away."""
+    proc = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(proc.pid, 0)
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    assert proc.returncode == 0, proc.stderr.read()
+    proc.stderr.close()
+    return usage.ru_maxrss
 
 
 class ToolTest(unittest.TestCase):
@@ -63,6 +99,15 @@ class ToolTest(unittest.TestCase):
 
     def locate_csv(self, recording, *args):
         return csv_rows(run(LOCATE, recording, "--format", "csv", *args).stdout)
+
+    def assert_refused(self, args, *words, env=None):
+        result = run(LOCATE, *args, check=False, env=env)
+        self.assertGreater(result.returncode, 0, result)
+        self.assertEqual(result.stdout, "")
+        self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+        self.assertTrue(result.stderr.startswith("iaassl_locate: "), result.stderr)
+        for word in words:
+            self.assertIn(word, result.stderr)
 
 
 class Accuracy(ToolTest):
@@ -193,15 +238,27 @@ class Output(ToolTest):
                                  [[int(r[c]) for c in columns[1:]] for r in rows])
 
 
+    def test_a_result_that_cannot_be_written_is_an_error(self):
+        wav = self.scene("full.wav", "--duration", 1)
+        for form in ("table", "csv", "json", "jsonl"):
+            with self.subTest(form=form), open("/dev/full", "w") as full:
+                result = subprocess.run(locate_command(wav, "--format", form), stdout=full,
+                                        stderr=subprocess.PIPE, text=True, timeout=300)
+                self.assertNotEqual(result.returncode, 0)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertIn("cannot write the results: No space left on device", result.stderr)
+
+    def test_json_memory_stays_flat_with_length(self):
+        # Every frame a row: 15 minutes at 8 kHz are some 56,000 rows.
+        short, long = self.path("short.wav"), self.path("long.wav")
+        write_silence(short, 2, 8000, 8000 * 30)
+        write_silence(long, 2, 8000, 8000 * 900)
+        peaks = [peak_memory_kib(locate_command(wav, "--mode", "delays", "--format", "json"))
+                 for wav in (short, long)]
+        self.assertLess(peaks[1] - peaks[0], 4096, peaks)
+
+
 class BadInput(ToolTest):
-    def assert_refused(self, args, *words):
-        result = run(LOCATE, *args, check=False)
-        self.assertGreater(result.returncode, 0, result)
-        self.assertEqual(result.stdout, "")
-        self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
-        self.assertTrue(result.stderr.startswith("iaassl_locate: "), result.stderr)
-        for word in words:
-            self.assertIn(word, result.stderr)
 
     def test_files_that_cannot_be_read(self):
         self.assert_refused([self.path("missing.wav")], "missing.wav", "no such file")
@@ -269,9 +326,10 @@ class BadInput(ToolTest):
 
 
 class Progress(ToolTest):
-    def run_with_terminal_stderr(self, *args):
+    def run_with_terminal_stderr(self, *args, rows_too=False):
         master, slave = pty.openpty()
-        proc = subprocess.Popen([*EMULATOR, LOCATE, *args], stdout=subprocess.PIPE, stderr=slave)
+        proc = subprocess.Popen([*EMULATOR, LOCATE, *args], stderr=slave,
+                                stdout=slave if rows_too else subprocess.PIPE)
         os.close(slave)
         seen = b""
         while True:
@@ -285,7 +343,21 @@ class Progress(ToolTest):
         out, _ = proc.communicate(timeout=300)
         os.close(master)
         self.assertEqual(proc.returncode, 0)
-        return out.decode(), seen.decode()
+        return out.decode() if out else "", seen.decode()
+
+    @staticmethod
+    def screen_lines(terminal):
+        """The lines a terminal shows: each carriage return starts over at the left edge, and
+        the erase sequence clears what stood to the right."""
+        lines = []
+        for raw in terminal.replace("\r\n", "\n").split("\n"):
+            shown = ""
+            for piece in raw.split("\r"):
+                if piece.startswith("\x1b[K"):
+                    shown, piece = "", piece[3:]
+                shown = piece + shown[len(piece):]
+            lines.append(shown)
+        return lines
 
     def test_progress_only_on_a_terminal_and_only_for_long_files(self):
         long = self.scene("long.wav", "--mics", 2, "--rate", 8000, "--duration", 12)
@@ -296,9 +368,187 @@ class Progress(ToolTest):
         self.assertRegex(terminal, r"\r +\d+%  [\d.]+ of 12\.0 s")
         # The line is wiped at the end, so the prompt does not land after it.
         self.assertTrue(terminal.endswith("\r\x1b[K"), terminal[-20:])
+        # Rows on the same terminal each start on a line of their own, with no progress before them.
+        _, shared = self.run_with_terminal_stderr(long, "--format", "csv", rows_too=True)
+        self.assertRegex(shared, r"\r +\d+%  [\d.]+ of 12\.0 s")
+        self.assertEqual([line for line in self.screen_lines(shared) if line],
+                         quiet.stdout.splitlines())
         short = self.scene("short.wav", "--mics", 2, "--rate", 8000, "--duration", 3)
         _, terminal = self.run_with_terminal_stderr(short)
         self.assertEqual(terminal, "")
+
+
+def decided(rows):
+    """What a row says about the sound, without the live columns."""
+    return [(float(r["time_s"]), r["outcome"], r["angle"]) for r in rows]
+
+
+def rows_written(form, text):
+    """Whole rows in a run's output so far."""
+    if form == "json":
+        return text.count("\n  }")
+    return text.count("\n") - (form in ("csv", "table"))
+
+
+class Live(ToolTest):
+    """Standard input and an ALSA PCM give what the same recording gives as a file, row by row as
+    the samples come in, and a signal ends the run with the output whole."""
+
+    def setUp(self):
+        super().setUp()
+        self.wav = self.scene("moving.wav", "--angle", -60, "--angle-end", 60, "--duration", 3,
+                              "--snr", 25)
+        with wave.open(self.wav) as w:
+            self.samples = w.readframes(w.getnframes())
+        with open(self.wav, "rb") as f:
+            self.wav_bytes = f.read()
+        self.wav_header = self.wav_bytes[:len(self.wav_bytes) - len(self.samples)]
+        raw = self.path("scene.raw")
+        with open(raw, "wb") as f:
+            f.write(self.samples)
+        with open(self.path(".asoundrc"), "w") as f:
+            f.write(ASOUNDRC.format(raw=raw))
+        self.env = dict(os.environ, HOME=self.dir)
+        self.file_rows = decided(self.locate_csv(self.wav))
+        self.assertEqual(len(self.file_rows), 3 * 16000 // WINDOW)
+
+    def window(self, i):
+        return self.samples[i * WINDOW * 8:(i + 1) * WINDOW * 8]
+
+    def locate_live(self, *args, stdin=None, env=None):
+        return subprocess.run(locate_command(*args), input=stdin, capture_output=True,
+                              env=env or self.env, timeout=300)
+
+    def assert_live_rows(self, result, overruns):
+        self.assertEqual(result.returncode, 0, result.stderr)
+        text = result.stdout if isinstance(result.stdout, str) else result.stdout.decode()
+        header = "time_s,outcome,angle,capture_time" + (",overruns" if overruns else "")
+        self.assertEqual(text.splitlines()[0], header)
+        rows = csv_rows(text)
+        self.assertEqual(decided(rows), self.file_rows)
+        for row in rows:
+            self.assertRegex(row["capture_time"], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{6}Z$")
+            if overruns:
+                self.assertEqual(row["overruns"], "0")
+        return rows
+
+    def test_device_and_standard_input_give_the_rows_of_the_file(self):
+        csv_form = ["--format", "csv"]
+        self.assert_live_rows(self.locate_live("--device", "scene", "--seconds", 3, *csv_form), True)
+        self.assert_live_rows(self.locate_live("-", *csv_form, stdin=self.wav_bytes), False)
+        self.assert_live_rows(self.locate_live("-", "--raw-rate", 16000, "--raw-channels", 4,
+                                               *csv_form, stdin=self.samples), False)
+        # arecord's WAV header promises more than it will send; the stream ends where it stops.
+        record = ["arecord", "-q", "-D", "scene", "-f", "S16_LE", "-c", 4, "-r", 16000, "-t", "wav"]
+        arecord = subprocess.Popen([str(a) for a in record], stdout=subprocess.PIPE, env=self.env)
+        stream = arecord.stdout.read(44 + len(self.samples))
+        arecord.kill()
+        arecord.wait()
+        arecord.stdout.close()
+        self.assert_live_rows(self.locate_live("-", *csv_form, stdin=stream), False)
+        # Piped straight in, for as long as --seconds says.
+        arecord = subprocess.Popen([str(a) for a in record], stdout=subprocess.PIPE, env=self.env)
+        result = subprocess.run(locate_command("-", "--seconds", 3, *csv_form), stdin=arecord.stdout,
+                                capture_output=True, env=self.env, timeout=300)
+        arecord.stdout.close()
+        arecord.wait()
+        self.assert_live_rows(result, False)
+
+    def test_each_row_comes_as_soon_as_its_window_is_in(self):
+        cases = [(form, wav) for form in ("table", "csv", "json", "jsonl") for wav in (False, True)]
+        for form, wav in cases:
+            with self.subTest(form=form, wav=wav):
+                raw = [] if wav else ["--raw-rate", 16000, "--raw-channels", 4]
+                proc = subprocess.Popen(locate_command("-", *raw, "--format", form),
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE)
+                if wav:
+                    proc.stdin.write(self.wav_header)
+                out = b""
+                for i in range(3):
+                    proc.stdin.write(self.window(i))
+                    proc.stdin.flush()
+                    out = self.read_rows(proc, form, out, i + 1)
+                proc.stdin.close()
+                out += proc.stdout.read()
+                proc.stdout.close()
+                proc.stderr.close()
+                self.assertEqual(proc.wait(timeout=60), 0)
+                self.assertEqual(rows_written(form, out.decode()), 3)
+                if form == "json":
+                    data = json.loads(out)
+                    self.assertEqual([(o["time_s"], o["outcome"], o["angle"] and str(o["angle"]))
+                                      for o in data], [(t, o, a or None) for t, o, a in self.file_rows[:3]])
+
+    def read_rows(self, proc, form, out, rows):
+        """Reads the output until it holds `rows` rows, while the input stays open."""
+        deadline = time.monotonic() + 120
+        while rows_written(form, out.decode()) < rows:
+            ready, _, _ = select.select([proc.stdout], [], [], max(0, deadline - time.monotonic()))
+            self.assertTrue(ready, f"row {rows} did not come while the input was open: {out!r}")
+            chunk = os.read(proc.stdout.fileno(), 65536)
+            self.assertTrue(chunk, "the output ended")
+            out += chunk
+        return out
+
+    def test_a_signal_finishes_the_row_in_hand_and_closes_the_array(self):
+        for sig, name in ((signal.SIGINT, "Interrupt"), (signal.SIGTERM, "Terminated")):
+            with self.subTest(signal=name):
+                proc = subprocess.Popen(locate_command("-", "--raw-rate", 16000, "--raw-channels", 4,
+                                                       "--format", "json"),
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE)
+                out = b""
+                for i in range(2):
+                    proc.stdin.write(self.window(i))
+                    proc.stdin.flush()
+                    out = self.read_rows(proc, "json", out, i + 1)
+                proc.stdin.write(self.window(2)[:len(self.window(2)) // 2])
+                proc.stdin.flush()
+                proc.send_signal(sig)
+                # The input stays open: the signal alone ends the run.
+                rest, err = proc.communicate(timeout=60)
+                proc.stdin.close()
+                self.assertEqual(proc.returncode, 0, err)
+                self.assertEqual(len(json.loads(out + rest)), 2)
+                self.assertEqual(err.decode().splitlines(),
+                                 [f"iaassl_locate: stopped by {name} after 0.512 s of audio: "
+                                  "2 rows, overruns: 0"])
+        # A capture device runs until told to stop.
+        proc = subprocess.Popen(locate_command("--device", "scene", "--format", "json"),
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=self.env)
+        self.read_rows(proc, "json", b"", 3)
+        proc.send_signal(signal.SIGINT)
+        rest, err = proc.communicate(timeout=60)
+        self.assertEqual(proc.returncode, 0, err)
+        self.assertIn("stopped by Interrupt", err.decode())
+
+    def test_an_overrun_is_counted_reported_and_marked(self):
+        env = dict(self.env, LD_PRELOAD=XRUN_PRELOAD, XRUN_AT_CALL="40",
+                   ASAN_OPTIONS="verify_asan_link_order=0")
+        result = self.locate_live("--device", "scene", "--seconds", 1, "--format", "jsonl", env=env)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        rows = [json.loads(line) for line in result.stdout.splitlines()]
+        self.assertEqual([r["overruns"] for r in rows], [0, 1, 0])
+        self.assertEqual(result.stderr.decode().splitlines(),
+                         ["iaassl_locate: overrun at 0.312 s of audio: samples lost (1 so far)",
+                          "iaassl_locate: finished after 0.768 s of audio: 3 rows, overruns: 1"])
+
+    def test_inputs_that_cannot_be_had(self):
+        cases = [
+            (["--device", "two"], ["'two' cannot capture 4 channels", "offers 2 channels"]),
+            (["--device", "r48", "--channels", 2], ["at 16000 Hz", "at 48000 Hz"]),
+            (["--device", "missing"], ["cannot open device 'missing'"]),
+            (["--device", "scene", "--rate", 44100], ["44100", *RATES]),
+            (["-", "--raw-rate", 16000], ["--raw-channels"]),
+            (["-", "--raw-channels", 4], ["--raw-rate"]),
+            ([self.wav, "--raw-rate", 16000, "--raw-channels", 4], ["give - as the FILE"]),
+            ([self.wav, "--device", "scene"], ["--device"]),
+            (["-", "--raw-rate", 16000, "--raw-channels", 3], ["--raw-channels"]),
+        ]
+        for args, words in cases:
+            with self.subTest(args=args):
+                self.assert_refused(args, *words, env=self.env)
 
 
 class Plot(ToolTest):
