@@ -18,12 +18,17 @@ std::unique_ptr<SampleSource> open_input(const LocateOptions &options) {
     if (options.raw_rate > 0) return std::make_unique<RawSource>(options.raw_rate, options.raw_channels);
     return std::make_unique<FileSource>(kStandardInput, true);
 }
+
+std::string input_name(const LocateOptions &options) {
+    if (options.file == kStdinName) return "standard input";
+    return "'" + options.file + "'";
+}
 } // namespace
 
 std::unique_ptr<SampleSource> open_source(const LocateOptions &options) {
     auto source = open_input(options);
     if (source->channels() != 2 && source->channels() != 4)
-        throw ToolError("'" + options.file + "' has " + std::to_string(source->channels()) +
+        throw ToolError(input_name(options) + " has " + std::to_string(source->channels()) +
                         " channels; only 2 or 4 are supported");
     return source;
 }
