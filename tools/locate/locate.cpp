@@ -33,8 +33,11 @@ std::vector<std::string> columns_for(const LocateOptions &options, const Localis
 }
 
 std::int64_t sample_limit(const LocateOptions &options, int sample_rate) {
-    if (!options.seconds) return std::numeric_limits<std::int64_t>::max();
-    return std::llround(*options.seconds * sample_rate);
+    constexpr auto kEndless = std::numeric_limits<std::int64_t>::max();
+    if (!options.seconds) return kEndless;
+    // Beyond any input there is, and beyond what a 64-bit count holds.
+    const double samples = *options.seconds * sample_rate;
+    return samples < 0x1p62 ? std::llround(samples) : kEndless;
 }
 
 // The audio the rows cover: a window cut short by the stop is not reported.
