@@ -55,4 +55,4 @@ expect_package(libiaassl-dev
   NOT_FILES /libiaassl\\.so\\.1\\.0\\.0)
 expect_package(iaassl-tools
   FILES /usr/bin/iaassl_locate /usr/bin/iaassl_simulate /usr/bin/iaassl_plot
-  DEPENDS libiaassl1 python3-matplotlib libsndfile1)
+  DEPENDS libiaassl1 python3-matplotlib libsndfile1 libasound2)
