@@ -444,6 +444,12 @@ class Live(ToolTest):
         self.assert_live_rows(self.locate_live("-", *csv_form, stdin=self.wav_bytes), False)
         self.assert_live_rows(self.locate_live("-", "--raw-rate", 16000, "--raw-channels", 4,
                                                *csv_form, stdin=self.samples), False)
+        flac = self.scene("moving.flac", "--angle", -60, "--angle-end", 60, "--duration", 3,
+                          "--snr", 25)
+        with open(flac, "rb") as f:
+            self.assert_live_rows(subprocess.run(locate_command("-", *csv_form), stdin=f,
+                                                 capture_output=True, env=self.env, timeout=300),
+                                  False)
         # arecord's WAV header promises more than it will send; the stream ends where it stops.
         record = ["arecord", "-q", "-D", "scene", "-f", "S16_LE", "-c", 4, "-r", 16000, "-t", "wav"]
         arecord = subprocess.Popen([str(a) for a in record], stdout=subprocess.PIPE, env=self.env)
