@@ -1,7 +1,8 @@
-# Installs the build into a fresh prefix, then builds and runs a small C program against each
-# installed library twice: found by pkg-config, and found by find_package.
-# Inputs: BUILD_DIR, WORK_DIR, C_COMPILER, SOURCE_DIR, EXTRA_FLAGS (may be empty), EMULATOR
-# (the command that runs a cross-built program; empty on the host).
+# Builds and runs a small C program against each installed library twice: found by pkg-config,
+# and found by find_package. Inputs: either BUILD_DIR (a build, installed first into a fresh
+# prefix) or PREFIX (an installed tree, such as unpacked packages); WORK_DIR, C_COMPILER,
+# SOURCE_DIR, EXTRA_FLAGS (may be empty), EMULATOR (the command that runs a cross-built
+# program; empty on the host).
 cmake_minimum_required(VERSION 3.18)
 separate_arguments(extra UNIX_COMMAND "${EXTRA_FLAGS}")
 separate_arguments(emulator UNIX_COMMAND "${EMULATOR}")
@@ -16,8 +17,13 @@ function(expect_broadside program)
 endfunction()
 
 file(REMOVE_RECURSE "${WORK_DIR}")
-set(prefix "${WORK_DIR}/prefix")
-must(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}")
+file(MAKE_DIRECTORY "${WORK_DIR}")
+if(PREFIX)
+  set(prefix "${PREFIX}")
+else()
+  set(prefix "${WORK_DIR}/prefix")
+  must(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}")
+endif()
 file(GLOB_RECURSE pc_files "${prefix}/*.pc")
 list(LENGTH pc_files pc_count)
 if(NOT pc_count EQUAL 2)
