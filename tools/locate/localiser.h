@@ -15,6 +15,9 @@ namespace tools {
 
 constexpr int kFrameSamples = 128;
 
+// Frames of kFrameSamples that one output row covers.
+int frames_per_row(const LocateOptions &options);
+
 class Localiser {
 public:
     Localiser(const LocateOptions &options, int channels, int sample_rate);
