@@ -423,6 +423,31 @@ class Plot(ToolTest):
         self.assertNotEqual(refused.returncode, 0)
         self.assertIn("outcome", refused.stderr)
 
+    def test_what_cannot_be_read_or_written_is_one_line(self):
+        head = "time_s,outcome,angle\n0.0,angle,3\n"
+        files = {"time.csv": head + "soon,angle,3\n", "empty.csv": head + "0.3,angle,\n",
+                 "fraction.csv": head + "0.3,angle,2.5\n", "short.csv": head + "0.3,angle\n",
+                 "truth.csv": "time_s,angle\n0,up\n", "ok.csv": head}
+        for name, text in files.items():
+            with open(self.path(name), "w") as f:
+                f.write(text)
+        with open(self.path("binary.csv"), "wb") as f:
+            f.write(bytes(random.Random(5).randrange(256) for _ in range(3000)))
+        with open(self.path("utf16.csv"), "w", encoding="utf-16") as f:
+            f.write(head)
+        ok = self.path("ok.csv")
+        cases = [[self.path(n), "-o", self.path("out.png")]
+                 for n in ("time.csv", "empty.csv", "fraction.csv", "short.csv", "binary.csv", "utf16.csv")]
+        cases += [[ok, "--truth", self.path("truth.csv"), "-o", self.path("out.png")],
+                  [ok, "-o", self.path("no/such/folder/out.png")], [ok, "-o", "/dev/full"],
+                  [ok, "-o", self.path("out.xyz")]]
+        for args in cases:
+            with self.subTest(args=args):
+                result = run(sys.executable, PLOT, *args, check=False)
+                self.assertNotEqual(result.returncode, 0)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertTrue(result.stderr.startswith("iaassl_plot: "), result.stderr)
+
 
 if __name__ == "__main__":
     unittest.main()
