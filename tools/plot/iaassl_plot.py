@@ -7,11 +7,6 @@ import math
 import os
 import sys
 
-import matplotlib
-
-matplotlib.use("Agg")
-import matplotlib.pyplot as plt  # noqa: E402  (the backend must be chosen first)
-
 MISSING_MARKERS = {"below_gate": "v", "no_direction": "x", "delay_too_large": "^"}
 OUTCOMES = {"angle", *MISSING_MARKERS}
 
@@ -74,6 +69,12 @@ def read_rows(path, columns, parse):
 
 
 def draw(track, truth, title):
+    # Imported only once the input has been read: it takes longer than the rest of a refusal.
+    import matplotlib
+
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+
     fig, ax = plt.subplots(figsize=(8, 4), dpi=100)
     if truth:
         ax.plot([t for t, _ in truth], [a for _, a in truth], color="tab:gray", linewidth=2,
