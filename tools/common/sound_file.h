@@ -22,7 +22,7 @@ public:
     std::int64_t frames() const { return info_.frames; }
 
     // Read up to `frames` interleaved frames; return how many they read (0 at the end). A file
-    // that ends before the frames its header declares is an error, not an early end.
+    // (not a pipe) that ends before the frames its header declares is an error, not an early end.
     // 16 bits: full scale is -1..1 whatever the file holds; beyond it clips, NaN reads as 0.
     std::int64_t read(std::int16_t *out, std::int64_t frames);
     std::int64_t read(float *out, std::int64_t frames);

@@ -309,6 +309,15 @@ class BadInput(ToolTest):
                 self.assertIn("cannot read", result.stderr)
                 self.assertTrue(intact.startswith(result.stdout), result.stdout)
                 self.assertGreater(len(result.stdout.splitlines()), 2)
+        # A recorder writing to a pipe cannot know the length: its header's guess is no damage.
+        wav = self.scene("whole.wav", "--duration", 3, "--angle", 20)
+        with open(wav, "rb") as f:
+            streamed = bytearray(f.read())
+        at = streamed.find(b"data") + 4
+        streamed[at:at + 4] = struct.pack("<I", 0x7FFFFFFF)
+        piped = subprocess.run([*EMULATOR, LOCATE, "/dev/stdin", "--format", "csv"], input=bytes(streamed),
+                               capture_output=True, timeout=300)
+        self.assertEqual((piped.returncode, piped.stdout.decode()), (0, intact), piped.stderr)
 
     def test_a_long_row_of_a_short_file_is_refused_before_it_costs_memory(self):
         short = self.scene("short3.wav", "--duration", 3)
