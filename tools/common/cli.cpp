@@ -36,10 +36,16 @@ const CLI::Validator &finite_number() {
     return validator;
 }
 
+CLI::Validator positive_number_up_to(double high) {
+    const std::string most = CLI::detail::to_string(high);
+    return finite_number_where([high](double v) { return v > 0 && v <= high; },
+                               "a positive number up to " + most, "POSITIVE up to " + most);
+}
+
 CLI::Validator number_between(double low, double high) {
     const std::string range = CLI::detail::to_string(low) + " to " + CLI::detail::to_string(high);
     return finite_number_where([low, high](double v) { return v >= low && v <= high; },
-                               "a number from " + range, "NUMBER in [" + range + "]");
+                               "a number from " + range, "NUMBER from " + range);
 }
 
 void add_array_options(CLI::App &app, ArrayOptions &options) {

@@ -26,8 +26,7 @@ void add_simulate_options(CLI::App &app, SimulateOptions &options) {
     app.add_option("--rate", options.sample_rate, "Sample rate of generated noise in Hz [16000]")
         ->check(CLI::Range(1000, 192000));
     app.add_option("--duration", options.duration_s, "Seconds to render (at most the source's)")
-        ->check(positive_number())
-        ->check(number_between(0, kLongestDuration_s))
+        ->check(positive_number_up_to(kLongestDuration_s))
         ->capture_default_str();
     app.add_option("--angle", options.angle_deg,
                    "Direction in degrees: 0 broadside (+y), +90 towards microphone 0")
