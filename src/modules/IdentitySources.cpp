@@ -20,6 +20,8 @@ constexpr int kMaxKeptAddresses = 2;
 constexpr int kTokenLength = 40;  // 39 characters and the NUL
 // Addresses added while the list is read make it longer than asked for; a few rounds catch up.
 constexpr int kListAttempts = 3;
+// Far more than any machine lists; it only keeps a kernel's nonsensical length from costing memory.
+constexpr int kMostListBytes = 1 << 20;
 
 using AddressSlots = unsigned char[kMaxKeptAddresses][kMacLength];
 using InterfaceList = std::vector<struct ifreq>;
@@ -34,7 +36,8 @@ bool readInterfaceList(const NetworkApi& network, int fd, InterfaceList& entries
         if (network.ioctl(fd, SIOCGIFCONF, &list) == -1) {
             return false;
         }
-        entries.assign(static_cast<std::size_t>(std::max(list.ifc_len, 0) / kEntryBytes + 1), ifreq{});
+        entries.assign(static_cast<std::size_t>(std::clamp(list.ifc_len, 0, kMostListBytes) / kEntryBytes + 1),
+                       ifreq{});
         const int offered = static_cast<int>(entries.size()) * kEntryBytes;
         list.ifc_len = offered;
         list.ifc_req = entries.data();
