@@ -18,14 +18,16 @@ constexpr float kInt16FullScale = 32768.0f;
 
 std::string system_reason(int error) {
     std::string text = std::strerror(error);
-    if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    if (!text.empty())
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
     return text;
 }
 
 std::int16_t to_int16(float v) {
     if (std::isnan(v)) return 0;
     const float scaled = std::clamp(v, -1.0f, 1.0f) * kInt16FullScale;
-    return static_cast<std::int16_t>(std::min<long>(std::lrint(scaled), std::numeric_limits<std::int16_t>::max()));
+    constexpr long kMost = std::numeric_limits<std::int16_t>::max();
+    return static_cast<std::int16_t>(std::min(std::lrint(scaled), kMost));
 }
 } // namespace
 

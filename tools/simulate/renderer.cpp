@@ -22,8 +22,9 @@ Renderer::Renderer(MonoSource &source, std::vector<Vec3> mics, double sound_spee
     double farthest_mic = 0.0;
     for (const Vec3 &m : mics_) farthest_mic = std::max(farthest_mic, norm(m));
     const double widest_lag = farthest_mic / sound_speed_;
-    reach_back_ = reach_in_samples(latest_arrival_s + widest_lag, source_.sample_rate(), source_.length());
-    reach_ahead_ = reach_in_samples(widest_lag, source_.sample_rate(), source_.length());
+    const int rate = source_.sample_rate();
+    reach_back_ = reach_in_samples(latest_arrival_s + widest_lag, rate, source_.length());
+    reach_ahead_ = reach_in_samples(widest_lag, rate, source_.length());
     source_.restart();
 }
 

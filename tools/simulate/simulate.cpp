@@ -64,7 +64,8 @@ ArrivalsAt arrivals_for(const SimulateOptions &o, const Track &track, double sou
 
 double latest_arrival_for(const SimulateOptions &o, double sound_speed) {
     if (o.room.empty()) return 0.0;
-    return latest_arrival_s({{o.room[0], o.room[1], o.room[2]}, o.absorption, o.order}, sound_speed);
+    const Room room{{o.room[0], o.room[1], o.room[2]}, o.absorption, o.order};
+    return latest_arrival_s(room, sound_speed);
 }
 
 // The recording is normalised to its peak, which is known only at its end: each pass renders
@@ -72,8 +73,10 @@ double latest_arrival_for(const SimulateOptions &o, double sound_speed) {
 class Scene {
 public:
     Scene(const SimulateOptions &o, MonoSource &source, const Track &track)
-        : o_(o), source_(source), track_(track), sound_speed_(speed_of_sound(o.array.temperature_c)),
-          mics_(mic_positions({parse_shape(o.array.geometry), o.array.spacing_cm / 100.0, o.mics})) {}
+        : o_(o), source_(source), track_(track),
+          sound_speed_(speed_of_sound(o.array.temperature_c)),
+          mics_(mic_positions(
+              {parse_shape(o.array.geometry), o.array.spacing_cm / 100.0, o.mics})) {}
 
     // Every block in order, with sensor noise of `noise_level` when one is given.
     void render(std::optional<double> noise_level,
@@ -133,8 +136,8 @@ void simulate(const SimulateOptions &o) {
     const std::unique_ptr<MonoSource> source = open_source(o);
     if (source->length() < 1)
         throw ToolError("--duration " + CLI::detail::to_string(o.duration_s) +
-                        " s is shorter than one sample at " + std::to_string(source->sample_rate()) +
-                        " Hz");
+                        " s is shorter than one sample at " +
+                        std::to_string(source->sample_rate()) + " Hz");
     const double duration = static_cast<double>(source->length()) / source->sample_rate();
     const Track track{o.angle_deg, o.angle_end_deg.value_or(o.angle_deg), duration};
     const Scene scene(o, *source, track);

@@ -46,7 +46,8 @@ TEST(FractionalDelay, ReadsABandLimitedSignalBetweenItsSamples) {
         EXPECT_NEAR(interpolate.at(whole, x), std::sin(2 * kPi * f * x), 2e-3) << x;
     }
     // Outside the signal there is silence, not a read past its ends.
-    for (double x : {-100.0, 1000.0, 1e300, std::nan("")}) EXPECT_EQ(interpolate.at(whole, x), 0.0) << x;
+    for (double x : {-100.0, 1000.0, 1e300, std::nan("")})
+        EXPECT_EQ(interpolate.at(whole, x), 0.0) << x;
 }
 
 TEST(Renderer, EachMicrophoneHearsEachArrivalWithItsOwnDelayAcrossBlocks) {
@@ -57,9 +58,11 @@ TEST(Renderer, EachMicrophoneHearsEachArrivalWithItsOwnDelayAcrossBlocks) {
     const double c = 340.0;
     // An echo later than a whole block: what it repeats was read blocks before it is heard.
     const double echo_s = 1.5 * Renderer::kBlockFrames / rate;
-    const std::vector<Arrival> arrivals{{1.0, 0.0, direction_of(35)}, {0.5, echo_s, direction_of(-50)}};
+    const std::vector<Arrival> arrivals{{1.0, 0.0, direction_of(35)},
+                                        {0.5, echo_s, direction_of(-50)}};
     SineSource source(rate, length, f);
-    Renderer renderer(source, mics, c, [&](double, std::vector<Arrival> &a) { a = arrivals; }, echo_s);
+    Renderer renderer(
+        source, mics, c, [&](double, std::vector<Arrival> &a) { a = arrivals; }, echo_s);
     std::vector<float> out, block;
     while (renderer.next(block)) out.insert(out.end(), block.begin(), block.end());
     ASSERT_EQ(out.size(), static_cast<std::size_t>(length) * 4);
@@ -68,7 +71,8 @@ TEST(Renderer, EachMicrophoneHearsEachArrivalWithItsOwnDelayAcrossBlocks) {
             double expected = 0.0;
             for (const Arrival &a : arrivals) {
                 const double lag = plane_wave_delays(mics, a.direction, c)[k];
-                expected += a.gain * std::sin(2 * kPi * f * (static_cast<double>(n) - (a.delay_s + lag) * rate));
+                const double heard_at = static_cast<double>(n) - (a.delay_s + lag) * rate;
+                expected += a.gain * std::sin(2 * kPi * f * heard_at);
             }
             EXPECT_NEAR(out[static_cast<std::size_t>(n) * 4 + k], expected, 3e-3) << k << ' ' << n;
         }
@@ -115,7 +119,8 @@ TEST(SourceSignal, NoiseAtTheAskedRatioAndPeakScale) {
     for (float v : clean) signal_power += static_cast<double>(v) * v;
     // Added in two blocks, the noise goes on where it left off: no block repeats another.
     SensorNoise noise(noise_level(signal_power / static_cast<double>(clean.size()), 20.0), 3);
-    std::vector<float> first(clean.begin(), clean.begin() + 20000), second(clean.begin() + 20000, clean.end());
+    std::vector<float> first(clean.begin(), clean.begin() + 20000);
+    std::vector<float> second(clean.begin() + 20000, clean.end());
     noise.add(first);
     noise.add(second);
     double noise_power = 0, repeated = 0;
