@@ -62,7 +62,8 @@ std::int64_t SoundReader::read(std::int16_t *out, std::int64_t frames) {
     // peak, which it cannot even find in a pipe.
     scratch_.resize(static_cast<std::size_t>(frames * info_.channels));
     const std::int64_t got = read(scratch_.data(), frames);
-    std::transform(scratch_.begin(), scratch_.begin() + got * info_.channels, out, to_int16);
+    const auto samples = static_cast<std::ptrdiff_t>(got * info_.channels);
+    std::transform(scratch_.begin(), scratch_.begin() + samples, out, to_int16);
     return got;
 }
 

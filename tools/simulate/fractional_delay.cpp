@@ -31,12 +31,12 @@ double FractionalDelay::at(SignalSpan signal, double x) const {
           x < static_cast<double>(signal.end + kHalfWidth)))
         return 0.0;
     const double base = std::floor(x);
-    const long i0 = static_cast<long>(base);
+    const auto i0 = static_cast<std::int64_t>(base);
     const long q = std::lround((x - base) * kSteps);
     const float *taps = &table_[static_cast<std::size_t>(q * 2 * kHalfWidth)];
     double sum = 0.0;
     for (int m = -kHalfWidth + 1; m <= kHalfWidth; ++m) {
-        const long n = i0 + m;
+        const std::int64_t n = i0 + m;
         if (n >= signal.first && n < signal.end)
             sum += static_cast<double>(signal.samples[n - signal.first]) * taps[m + kHalfWidth - 1];
     }

@@ -2,6 +2,7 @@
 #ifndef TOOLS_FRACTIONAL_DELAY_H
 #define TOOLS_FRACTIONAL_DELAY_H
 
+#include <cstdint>
 #include <vector>
 
 namespace tools {
@@ -9,8 +10,8 @@ namespace tools {
 // Samples `first` to `end` (exclusive) of a longer signal; `samples` holds sample `first`.
 struct SignalSpan {
     const float *samples;
-    long first;
-    long end;
+    std::int64_t first;
+    std::int64_t end;
 };
 
 class FractionalDelay {

@@ -30,7 +30,7 @@ Renderer::Renderer(MonoSource &source, std::vector<Vec3> mics, double sound_spee
 
 void Renderer::hold_source(std::int64_t from, std::int64_t to) {
     const std::int64_t held_end = held_first_ + static_cast<std::int64_t>(held_.size());
-    held_.erase(held_.begin(), held_.begin() + (from - held_first_));
+    held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(from - held_first_));
     held_first_ = from;
     if (to <= held_end) return;
     held_.resize(static_cast<std::size_t>(to - held_first_));
@@ -44,8 +44,8 @@ bool Renderer::next(std::vector<float> &block) {
     const std::int64_t end = std::min(length, begin + kBlockFrames);
     hold_source(std::max<std::int64_t>(held_first_, begin - reach_back_),
                 std::min(length, end + reach_ahead_));
-    const SignalSpan span{held_.data(), static_cast<long>(held_first_),
-                          static_cast<long>(held_first_ + static_cast<std::int64_t>(held_.size()))};
+    const SignalSpan span{held_.data(), held_first_,
+                          held_first_ + static_cast<std::int64_t>(held_.size())};
     const std::size_t channels = mics_.size();
     const int rate = source_.sample_rate();
     block.assign(static_cast<std::size_t>(end - begin) * channels, 0.0f);

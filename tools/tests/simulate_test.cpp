@@ -41,7 +41,7 @@ TEST(FractionalDelay, ReadsABandLimitedSignalBetweenItsSamples) {
     const FractionalDelay interpolate;
     const double f = 0.13;
     const auto s = sine(400, f);
-    const SignalSpan whole{s.data(), 0, static_cast<long>(s.size())};
+    const SignalSpan whole{s.data(), 0, static_cast<std::int64_t>(s.size())};
     for (double x : {100.0, 150.25, 200.5, 250.9, 301.37}) {
         EXPECT_NEAR(interpolate.at(whole, x), std::sin(2 * kPi * f * x), 2e-3) << x;
     }
