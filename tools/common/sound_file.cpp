@@ -23,6 +23,13 @@ std::string system_reason(int error) {
     return text;
 }
 
+// What a WAV header leaves of its 32-bit size field, with room for its own chunks.
+constexpr double kMostWavDataBytes = 4294967295.0 - 4096.0;
+
+bool names_flac(const std::string &path) {
+    return path.size() >= 5 && path.compare(path.size() - 5, 5, ".flac") == 0;
+}
+
 std::int16_t to_int16(float v) {
     if (std::isnan(v)) return 0;
     const float scaled = std::clamp(v, -1.0f, 1.0f) * kInt16FullScale;
@@ -77,10 +84,19 @@ void SoundReader::rewind() {
     position_ = 0;
 }
 
+void ensure_room_for(const std::string &path, int channels, SampleFormat format,
+                     std::int64_t frames) {
+    const double bytes = static_cast<double>(frames) * channels *
+                         (format == SampleFormat::float32 ? sizeof(float) : sizeof(std::int16_t));
+    if (!names_flac(path) && bytes > kMostWavDataBytes)
+        throw ToolError("cannot write '" + path + "': a WAV file holds at most 4 GiB of samples; "
+                        "write a .flac or less");
+}
+
 SoundWriter::SoundWriter(const std::string &path, int sample_rate, int channels,
                          SampleFormat format)
     : path_(path), channels_(channels) {
-    const bool flac = path.size() >= 5 && path.compare(path.size() - 5, 5, ".flac") == 0;
+    const bool flac = names_flac(path);
     if (flac && format == SampleFormat::float32)
         throw ToolError("FLAC holds no floating-point samples; write a .wav");
     SF_INFO info{};

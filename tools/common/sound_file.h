@@ -42,6 +42,11 @@ private:
 
 enum class SampleFormat { pcm16, float32 };
 
+// Refuses a recording of `frames` that the file named `path` cannot hold: a WAV file counts its
+// bytes in 32 bits, and past them libsndfile writes a file that reads back shorter.
+void ensure_room_for(const std::string &path, int channels, SampleFormat format,
+                     std::int64_t frames);
+
 // Writes interleaved samples in -1..1 block by block: FLAC when the name ends in .flac, WAV
 // otherwise. Nothing counts as written until close() has succeeded.
 class SoundWriter {

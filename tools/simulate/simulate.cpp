@@ -140,12 +140,13 @@ void simulate(const SimulateOptions &o) {
                         std::to_string(source->sample_rate()) + " Hz");
     const double duration = static_cast<double>(source->length()) / source->sample_rate();
     const Track track{o.angle_deg, o.angle_end_deg.value_or(o.angle_deg), duration};
+    const SampleFormat format = o.float_samples ? SampleFormat::float32 : SampleFormat::pcm16;
+    ensure_room_for(o.output, o.mics, format, source->length());
     const Scene scene(o, *source, track);
 
     const std::optional<double> noise = sensor_noise_level(o, scene);
     const float scale = peak_scale(largest_magnitude(scene, noise), kPeak);
-    SoundWriter output(o.output, source->sample_rate(), o.mics,
-                       o.float_samples ? SampleFormat::float32 : SampleFormat::pcm16);
+    SoundWriter output(o.output, source->sample_rate(), o.mics, format);
     scene.render(noise, [&](std::vector<float> &block) {
         for (float &v : block) v *= scale;
         output.write(block);

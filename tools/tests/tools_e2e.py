@@ -375,6 +375,7 @@ class BadInput(ToolTest):
             (["--duration", 1e-9], "shorter than one sample"),
             (["--duration", 1e9], "--duration"),
             (["--truth", "/dev/full"], "/dev/full"),
+            (["--duration", 20000, "--float"], "4 GiB"),
         ]
         for args, words in cases:
             with self.subTest(args=args):
