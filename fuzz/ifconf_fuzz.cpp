@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int kListBytes = 1024;
+constexpr int kSmallList = 1024;
 
 // Answers each request from the input and records what the scan should conclude.
 class FuzzNetworkApi : public NetworkApi {
@@ -90,30 +90,32 @@ public:
 private:
     int listInterfaces(struct ifconf* list) const
     {
-        expectThat(list->ifc_len == kListBytes, "the scan offers its whole buffer");
         if (in_.ConsumeIntegralInRange(0, 15) == 0) {
             scanFails_ = true;
             return -1;
         }
-        const std::string bytes = in_.ConsumeRandomLengthString(kListBytes);
-        std::memcpy(list->ifc_buf, bytes.data(), bytes.size());
-        list_.assign(kListBytes, '\0');
-        std::memcpy(list_.data(), list->ifc_buf, kListBytes);
-        switch (in_.ConsumeIntegralInRange(0, 2)) {
-        case 0:
-            list->ifc_len = static_cast<int>(bytes.size());
-            break;
-        case 1:
-            list->ifc_len = in_.ConsumeIntegralInRange(-kListBytes, 2 * kListBytes);
-            break;
-        default:
-            list->ifc_len = in_.ConsumeIntegral<int>();
-            break;
+        if (list->ifc_buf == nullptr) {
+            list->ifc_len = anyLength(kSmallList);
+            return 0;
         }
-        const int listed = list->ifc_len < 0 ? 0 : (list->ifc_len > kListBytes ? kListBytes
-                                                                               : list->ifc_len);
+        const int offered = list->ifc_len;
+        expectThat(offered > 0 && offered % static_cast<int>(sizeof(struct ifreq)) == 0,
+                   "the scan offers room for whole entries");
+        const std::string bytes = in_.ConsumeRandomLengthString(static_cast<std::size_t>(offered));
+        std::memcpy(list->ifc_buf, bytes.data(), bytes.size());
+        // Read back in full: the offer must be as large as the scan says it is.
+        list_.assign(list->ifc_buf, static_cast<std::size_t>(offered));
+        list->ifc_len = in_.ConsumeBool() ? static_cast<int>(bytes.size()) : anyLength(offered);
+        const int listed = list->ifc_len < 0 ? 0 : (list->ifc_len > offered ? offered : list->ifc_len);
         listedEntries_ = listed / static_cast<int>(sizeof(struct ifreq));
         return 0;
+    }
+
+    // Mostly a plausible length around `scale`, now and then any at all.
+    int anyLength(int scale) const
+    {
+        return in_.ConsumeIntegralInRange(0, 7) != 0 ? in_.ConsumeIntegralInRange(-scale, 2 * scale)
+                                                      : in_.ConsumeIntegral<int>();
     }
 
     FuzzedDataProvider& in_;

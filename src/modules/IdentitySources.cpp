@@ -8,39 +8,64 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "common/StrUtils.h"
 #include "modules/MachineIdentity.h"
 
 namespace {
 
-constexpr int kInterfaceListBytes = 1024;
 constexpr int kMacLength = 6;
 constexpr int kMaxKeptAddresses = 2;
 constexpr int kTokenLength = 40;  // 39 characters and the NUL
+// Addresses added while the list is read make it longer than asked for; a few rounds catch up.
+constexpr int kListAttempts = 3;
+// Far more than any machine lists; it only keeps a kernel's nonsensical length from costing memory.
+constexpr int kMostListBytes = 1 << 20;
 
 using AddressSlots = unsigned char[kMaxKeptAddresses][kMacLength];
+using InterfaceList = std::vector<struct ifreq>;
+
+// Every entry the kernel lists, however many: it is asked first how many bytes that takes,
+// then offered one entry more, so that a list which filled the offer can be seen to have grown.
+bool readInterfaceList(const NetworkApi& network, int fd, InterfaceList& entries)
+{
+    constexpr int kEntryBytes = static_cast<int>(sizeof(struct ifreq));
+    for (int attempt = 1;; ++attempt) {
+        struct ifconf list {};  // no buffer: the kernel reports the length it needs
+        if (network.ioctl(fd, SIOCGIFCONF, &list) == -1) {
+            return false;
+        }
+        entries.assign(static_cast<std::size_t>(std::clamp(list.ifc_len, 0, kMostListBytes) / kEntryBytes + 1),
+                       ifreq{});
+        const int offered = static_cast<int>(entries.size()) * kEntryBytes;
+        list.ifc_len = offered;
+        list.ifc_req = entries.data();
+        if (network.ioctl(fd, SIOCGIFCONF, &list) == -1) {
+            return false;
+        }
+        if (list.ifc_len < offered || attempt == kListAttempts) {
+            entries.resize(static_cast<std::size_t>(std::clamp(list.ifc_len, 0, offered) / kEntryBytes));
+            return true;
+        }
+    }
+}
 
 // Walks the interface list in kernel order and keeps up to two hardware addresses
 // of non-loopback interfaces; stops at the third.
 int collectHardwareAddresses(const NetworkApi& network, int fd, AddressSlots& slots)
 {
-    alignas(struct ifreq) char listBuffer[kInterfaceListBytes];
-    struct ifconf list {};
-    list.ifc_len = kInterfaceListBytes;
-    list.ifc_buf = listBuffer;
-    if (network.ioctl(fd, SIOCGIFCONF, &list) == -1) {
+    InterfaceList entries;
+    if (!readInterfaceList(network, fd, entries)) {
         std::fprintf(stderr, "fail to ioctl: SIOCGIFCONF\n");
         return kDeviceInfoFailed;
     }
 
     // The entry size is the platform's: 32 bytes on the 32-bit target, 40 on 64-bit hosts.
-    const int listed = std::clamp(list.ifc_len, 0, kInterfaceListBytes);
-    const int entries = listed / static_cast<int>(sizeof(struct ifreq));
     int kept = 0;
-    for (int i = 0; i < entries; ++i) {
+    for (const struct ifreq& entry : entries) {
         struct ifreq request {};
-        std::memcpy(request.ifr_name, listBuffer + i * sizeof(struct ifreq), IFNAMSIZ - 1);
+        std::memcpy(request.ifr_name, entry.ifr_name, IFNAMSIZ - 1);
 
         if (network.ioctl(fd, SIOCGIFFLAGS, &request) != 0) {
             std::fprintf(stderr, "fail to ioctl: SIOCGIFFLAGS\n");

@@ -24,6 +24,11 @@ int FakeNetworkApi::ioctl(int, unsigned long request, void* argument) const
             return -1;
         }
         auto* list = static_cast<struct ifconf*>(argument);
+        if (list->ifc_buf == nullptr) {
+            const std::size_t counted = interfaces.size() - (lengthQueries++ == 0 ? appearAfterFirstCount : 0);
+            list->ifc_len = static_cast<int>(counted * sizeof(struct ifreq));
+            return 0;
+        }
         int used = 0;
         for (const FakeInterface& iface : interfaces) {
             if (used + static_cast<int>(sizeof(struct ifreq)) > list->ifc_len) {

@@ -32,6 +32,8 @@ public:
     bool listFails = false;
     int closeResult = 0;
     int reportedListLength = -1;  // overrides the list length the kernel reports when >= 0
+    std::size_t appearAfterFirstCount = 0;  // the last interfaces, missing from the first count
+    mutable int lengthQueries = 0;
     mutable std::vector<Request> requests;
     mutable int closedFd = -1;
 };

@@ -37,6 +37,10 @@ status=0" "veth pair"
 case $first_mac in 021122aabbcc|021122ddeeff) ;; *) fail "unexpected first interface $first_listed" ;; esac
 [ "$(run_in_ns "${program[@]}")" == "$(run_in_ns "${program[@]}")" ] || fail "two runs differ"
 
+# Loopback, listed first, with more addresses than a fixed list of 1024 bytes would hold.
+for i in $(seq 2 41); do run_in_ns ip addr add "127.0.0.$i/8" dev lo; done
+expect_eq "$(run_in_ns "${program[@]}")" "$(fingerprint_of_mac "$first_mac")" "40 more loopback addresses"
+
 # Failures of the scan's system calls.
 log_line=$(grep -n 'Error: getDeviceInfo failed' "$pipeline_source" | cut -d: -f1)
 check_failure() {

@@ -17,8 +17,12 @@ struct ArrayOptions {
     int temperature_c = 25;
 };
 
-// Accepts numbers above zero, and says so in a readable way when a value is not one.
+// Accept finite numbers only (above zero; any; above zero up to high; within low..high), and
+// say so in a readable way when a value is not one.
 const CLI::Validator &positive_number();
+const CLI::Validator &finite_number();
+CLI::Validator positive_number_up_to(double high);
+CLI::Validator number_between(double low, double high);
 
 void add_array_options(CLI::App &app, ArrayOptions &options);
 

@@ -2,41 +2,101 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
 #include "tool_error.h"
 
 namespace tools {
 
+namespace {
+constexpr float kInt16FullScale = 32768.0f;
+
+std::string system_reason(int error) {
+    std::string text = std::strerror(error);
+    if (!text.empty())
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
+// What a WAV header leaves of its 32-bit size field, with room for its own chunks.
+constexpr double kMostWavDataBytes = 4294967295.0 - 4096.0;
+
+bool names_flac(const std::string &path) {
+    return path.size() >= 5 && path.compare(path.size() - 5, 5, ".flac") == 0;
+}
+
+std::int16_t to_int16(float v) {
+    if (std::isnan(v)) return 0;
+    const float scaled = std::clamp(v, -1.0f, 1.0f) * kInt16FullScale;
+    constexpr long kMost = std::numeric_limits<std::int16_t>::max();
+    return static_cast<std::int16_t>(std::min(std::lrint(scaled), kMost));
+}
+} // namespace
+
 SoundReader::SoundReader(const std::string &path) : path_(path) {
     // libsndfile's messages for these say little about which of them it was.
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0) throw ToolError("cannot read '" + path + "': no such file");
+    if (stat(path.c_str(), &st) != 0)
+        throw ToolError("cannot read '" + path + "': " + system_reason(errno));
     if (S_ISDIR(st.st_mode)) throw ToolError("cannot read '" + path + "': it is a directory");
     file_ = sf_open(path.c_str(), SFM_READ, &info_);
     if (file_ == nullptr)
         throw ToolError("cannot read '" + path + "': " + sf_strerror(nullptr));
-    // Floating-point files hold -1..1; scale them onto the full 16-bit range.
-    sf_command(file_, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
 }
 
 SoundReader::~SoundReader() { sf_close(file_); }
 
-std::int64_t SoundReader::read(std::int16_t *out, std::int64_t frames) {
-    const sf_count_t got = sf_readf_short(file_, out, frames);
+std::int64_t SoundReader::counted(std::int64_t asked, sf_count_t got) {
     if (got < 0 || sf_error(file_) != SF_ERR_NO_ERROR)
         throw ToolError("cannot read '" + path_ + "': " + sf_strerror(file_));
+    position_ += got;
+    // Some decoders report a damaged or cut file only by returning nothing more. A stream's
+    // header may only guess its length (a recorder writing to a pipe cannot know it), so only a
+    // file is held to the length it declares.
+    if (got < asked && info_.seekable && position_ < info_.frames)
+        throw ToolError("cannot read '" + path_ + "': it ends after " + std::to_string(position_) +
+                        " of the " + std::to_string(info_.frames) + " frames it declares");
+    return got;
+}
+
+std::int64_t SoundReader::read(std::int16_t *out, std::int64_t frames) {
+    // Read as float and convert here: libsndfile would scale a floating-point file to its own
+    // peak, which it cannot even find in a pipe.
+    scratch_.resize(static_cast<std::size_t>(frames * info_.channels));
+    const std::int64_t got = read(scratch_.data(), frames);
+    const auto samples = static_cast<std::ptrdiff_t>(got * info_.channels);
+    std::transform(scratch_.begin(), scratch_.begin() + samples, out, to_int16);
     return got;
 }
 
 std::int64_t SoundReader::read(float *out, std::int64_t frames) {
-    const sf_count_t got = sf_readf_float(file_, out, frames);
-    if (got < 0 || sf_error(file_) != SF_ERR_NO_ERROR)
-        throw ToolError("cannot read '" + path_ + "': " + sf_strerror(file_));
-    return got;
+    return counted(frames, sf_readf_float(file_, out, frames));
 }
 
-void write_sound(const std::string &path, int sample_rate, int channels, SampleFormat format,
-                 const std::vector<float> &interleaved) {
-    const bool flac = path.size() >= 5 && path.compare(path.size() - 5, 5, ".flac") == 0;
+void SoundReader::rewind() {
+    if (sf_seek(file_, 0, SEEK_SET) != 0)
+        throw ToolError("cannot read '" + path_ + "' twice: it must be a file, not a stream");
+    position_ = 0;
+}
+
+void ensure_room_for(const std::string &path, int channels, SampleFormat format,
+                     std::int64_t frames) {
+    const double bytes = static_cast<double>(frames) * channels *
+                         (format == SampleFormat::float32 ? sizeof(float) : sizeof(std::int16_t));
+    if (!names_flac(path) && bytes > kMostWavDataBytes)
+        throw ToolError("cannot write '" + path + "': a WAV file holds at most 4 GiB of samples; "
+                        "write a .flac or less");
+}
+
+SoundWriter::SoundWriter(const std::string &path, int sample_rate, int channels,
+                         SampleFormat format)
+    : path_(path), channels_(channels) {
+    const bool flac = names_flac(path);
     if (flac && format == SampleFormat::float32)
         throw ToolError("FLAC holds no floating-point samples; write a .wav");
     SF_INFO info{};
@@ -44,12 +104,25 @@ void write_sound(const std::string &path, int sample_rate, int channels, SampleF
     info.channels = channels;
     info.format = (flac ? SF_FORMAT_FLAC : SF_FORMAT_WAV) |
                   (format == SampleFormat::float32 ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16);
-    SNDFILE *file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr) throw ToolError("cannot write '" + path + "': " + sf_strerror(nullptr));
-    const sf_count_t frames = static_cast<sf_count_t>(interleaved.size()) / channels;
-    const sf_count_t written = sf_writef_float(file, interleaved.data(), frames);
-    sf_close(file);
-    if (written != frames) throw ToolError("cannot write '" + path + "': disk full?");
+    file_ = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file_ == nullptr) throw ToolError("cannot write '" + path + "': " + sf_strerror(nullptr));
+}
+
+SoundWriter::~SoundWriter() {
+    if (file_ != nullptr) sf_close(file_);
+}
+
+void SoundWriter::write(const std::vector<float> &interleaved) {
+    const sf_count_t frames = static_cast<sf_count_t>(interleaved.size()) / channels_;
+    if (sf_writef_float(file_, interleaved.data(), frames) != frames)
+        throw ToolError("cannot write '" + path_ + "': " + sf_strerror(file_));
+}
+
+void SoundWriter::close() {
+    // The header is completed here, so a full disk may first show now.
+    const int closed = sf_close(file_);
+    file_ = nullptr;
+    if (closed != 0) throw ToolError("cannot write '" + path_ + "': " + sf_error_number(closed));
 }
 
 } // namespace tools

@@ -21,21 +21,49 @@ public:
     int sample_rate() const { return info_.samplerate; }
     std::int64_t frames() const { return info_.frames; }
 
-    // Reads up to `frames` interleaved frames; returns how many it read (0 at the end).
+    // Read up to `frames` interleaved frames; return how many they read (0 at the end). A file
+    // (not a pipe) that ends before the frames its header declares is an error, not an early end.
+    // 16 bits: full scale is -1..1 whatever the file holds; beyond it clips, NaN reads as 0.
     std::int64_t read(std::int16_t *out, std::int64_t frames);
     std::int64_t read(float *out, std::int64_t frames);
 
+    // Back to the first frame, for another pass over the file.
+    void rewind();
+
 private:
+    std::int64_t counted(std::int64_t asked, sf_count_t got);
+
     std::string path_;
     SF_INFO info_{};
     SNDFILE *file_ = nullptr;
+    std::int64_t position_ = 0;
+    std::vector<float> scratch_;
 };
 
 enum class SampleFormat { pcm16, float32 };
 
-// Writes interleaved samples in -1..1: FLAC when the name ends in .flac, WAV otherwise.
-void write_sound(const std::string &path, int sample_rate, int channels, SampleFormat format,
-                 const std::vector<float> &interleaved);
+// Refuses a recording of `frames` that the file named `path` cannot hold: a WAV file counts its
+// bytes in 32 bits, and past them libsndfile writes a file that reads back shorter.
+void ensure_room_for(const std::string &path, int channels, SampleFormat format,
+                     std::int64_t frames);
+
+// Writes interleaved samples in -1..1 block by block: FLAC when the name ends in .flac, WAV
+// otherwise. Nothing counts as written until close() has succeeded.
+class SoundWriter {
+public:
+    SoundWriter(const std::string &path, int sample_rate, int channels, SampleFormat format);
+    ~SoundWriter();
+    SoundWriter(const SoundWriter &) = delete;
+    SoundWriter &operator=(const SoundWriter &) = delete;
+
+    void write(const std::vector<float> &interleaved);
+    void close();
+
+private:
+    std::string path_;
+    int channels_;
+    SNDFILE *file_ = nullptr;
+};
 
 } // namespace tools
 

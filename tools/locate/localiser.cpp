@@ -20,9 +20,13 @@ std::string hex(std::int32_t code) {
 }
 } // namespace
 
+int frames_per_row(const LocateOptions &options) {
+    return options.mode == "delays" ? 1 : options.frames;
+}
+
 Localiser::Localiser(const LocateOptions &options, int channels, int sample_rate)
     : library_(channels), channels_(channels), sample_rate_(sample_rate),
-      delays_mode_(options.mode == "delays"), frames_per_row_(delays_mode_ ? 1 : options.frames),
+      delays_mode_(options.mode == "delays"), frames_per_row_(frames_per_row(options)),
       memory_((library_.get_buffer_size() + 3) / 4),
       frame_(static_cast<std::size_t>(kFrameSamples * channels)),
       delays_(static_cast<std::size_t>(channels - 1)) {

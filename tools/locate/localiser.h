@@ -29,6 +29,9 @@ struct RunTally {
     int overruns = 0;
 };
 
+// Frames of kFrameSamples that one output row covers.
+int frames_per_row(const LocateOptions &options);
+
 class Localiser {
 public:
     Localiser(const LocateOptions &options, int channels, int sample_rate);

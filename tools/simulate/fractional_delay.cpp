@@ -25,18 +25,20 @@ FractionalDelay::FractionalDelay() : table_(static_cast<std::size_t>((kSteps + 1
     }
 }
 
-double FractionalDelay::at(const std::vector<float> &signal, double x) const {
+double FractionalDelay::at(SignalSpan signal, double x) const {
+    // Compared before any conversion: a far-off or undefined position only reads silence.
+    if (!(x >= static_cast<double>(signal.first - kHalfWidth) &&
+          x < static_cast<double>(signal.end + kHalfWidth)))
+        return 0.0;
     const double base = std::floor(x);
-    const long i0 = static_cast<long>(base);
-    const long size = static_cast<long>(signal.size());
-    if (i0 + kHalfWidth < 0 || i0 - kHalfWidth >= size) return 0.0;
+    const auto i0 = static_cast<std::int64_t>(base);
     const long q = std::lround((x - base) * kSteps);
     const float *taps = &table_[static_cast<std::size_t>(q * 2 * kHalfWidth)];
     double sum = 0.0;
     for (int m = -kHalfWidth + 1; m <= kHalfWidth; ++m) {
-        const long n = i0 + m;
-        if (n >= 0 && n < size)
-            sum += static_cast<double>(signal[static_cast<std::size_t>(n)]) * taps[m + kHalfWidth - 1];
+        const std::int64_t n = i0 + m;
+        if (n >= signal.first && n < signal.end)
+            sum += static_cast<double>(signal.samples[n - signal.first]) * taps[m + kHalfWidth - 1];
     }
     return sum;
 }

@@ -40,4 +40,9 @@ void room_arrivals(const Room &room, Vec3 source, Vec3 centre, double sound_spee
     }
 }
 
+double latest_arrival_s(const Room &room, double sound_speed) {
+    // An image m reflections away lies within (|m| + 1) lengths of the centre on each axis.
+    return (room.order + 1) * norm(room.size) / sound_speed;
+}
+
 } // namespace tools

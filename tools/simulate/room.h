@@ -29,6 +29,9 @@ Vec3 array_centre_in(const Room &room);
 void room_arrivals(const Room &room, Vec3 source, Vec3 centre, double sound_speed,
                    std::vector<Arrival> &out);
 
+// A bound on the delay of any image up to the room's order, for a source and a centre inside it.
+double latest_arrival_s(const Room &room, double sound_speed);
+
 } // namespace tools
 
 #endif

@@ -2,6 +2,14 @@
 
 namespace tools {
 
+namespace {
+// Longer runs are surely a slip of the finger; this one already fills gigabytes.
+constexpr double kLongestDuration_s = 24 * 3600;
+// Beyond these the noise swamps the signal's every bit, or vanishes below any sample's.
+constexpr double kLowestSnr_db = -100;
+constexpr double kHighestSnr_db = 200;
+} // namespace
+
 void add_simulate_options(CLI::App &app, SimulateOptions &options) {
     app.description("Renders what a microphone array hears from one far-off source, and the "
                     "source's true direction over time.");
@@ -18,19 +26,22 @@ void add_simulate_options(CLI::App &app, SimulateOptions &options) {
     app.add_option("--rate", options.sample_rate, "Sample rate of generated noise in Hz [16000]")
         ->check(CLI::Range(1000, 192000));
     app.add_option("--duration", options.duration_s, "Seconds to render (at most the source's)")
-        ->check(positive_number())
+        ->check(positive_number_up_to(kLongestDuration_s))
         ->capture_default_str();
     app.add_option("--angle", options.angle_deg,
                    "Direction in degrees: 0 broadside (+y), +90 towards microphone 0")
+        ->check(finite_number())
         ->capture_default_str();
     app.add_option("--angle-end", options.angle_end_deg,
-                   "Direction at the end; the source moves evenly from --angle to it");
-    app.add_option("--snr", options.snr_db, "Sensor noise: signal-to-noise ratio in dB");
+                   "Direction at the end; the source moves evenly from --angle to it")
+        ->check(finite_number());
+    app.add_option("--snr", options.snr_db, "Sensor noise: signal-to-noise ratio in dB")
+        ->check(number_between(kLowestSnr_db, kHighestSnr_db));
     app.add_option("--room", options.room, "Shoebox room L W H in metres: adds reverberation")
         ->expected(3)
         ->check(positive_number());
     app.add_option("--absorption", options.absorption, "Energy fraction each wall absorbs")
-        ->check(CLI::Range(0.0, 1.0))
+        ->check(number_between(0.0, 1.0))
         ->capture_default_str();
     app.add_option("--order", options.order, "Most wall reflections on one path")
         ->check(CLI::Range(0, 10))

@@ -1,53 +1,84 @@
 #include "source_signal.h"
 
-#include <algorithm>
 #include <cmath>
-#include <random>
 
 #include "sound_file.h"
 #include "tool_error.h"
 
 namespace tools {
 
-MonoSignal read_mono(const std::string &path, double max_seconds) {
-    SoundReader reader(path);
-    if (reader.channels() != 1)
-        throw ToolError("the source '" + path + "' has " + std::to_string(reader.channels()) +
-                        " channels; it must be mono");
-    const auto wanted = static_cast<std::int64_t>(max_seconds * reader.sample_rate());
-    MonoSignal signal{reader.sample_rate(),
-                      std::vector<float>(static_cast<std::size_t>(std::min(wanted, reader.frames())))};
-    const std::int64_t got = reader.read(signal.samples.data(), static_cast<std::int64_t>(signal.samples.size()));
-    signal.samples.resize(static_cast<std::size_t>(got));
-    if (signal.samples.empty()) throw ToolError("the source '" + path + "' is empty");
-    return signal;
+void WhiteNoise::fill(float *out, std::size_t samples) {
+    for (std::size_t i = 0; i < samples; ++i) out[i] = normal_(random_);
 }
 
-std::vector<float> white_noise(std::size_t samples, unsigned seed) {
-    std::mt19937 random(seed);
-    std::normal_distribution<float> normal;
-    std::vector<float> noise(samples);
-    for (float &v : noise) v = normal(random);
-    return noise;
+namespace {
+class NoiseSource : public MonoSource {
+public:
+    NoiseSource(int sample_rate, std::int64_t samples, unsigned seed)
+        : sample_rate_(sample_rate), length_(samples), seed_(seed), noise_(seed) {}
+    int sample_rate() const override { return sample_rate_; }
+    std::int64_t length() const override { return length_; }
+    void restart() override { noise_ = WhiteNoise(seed_); }
+    void read(float *out, std::size_t samples) override { noise_.fill(out, samples); }
+
+private:
+    int sample_rate_;
+    std::int64_t length_;
+    unsigned seed_;
+    WhiteNoise noise_;
+};
+
+class FileSource : public MonoSource {
+public:
+    FileSource(const std::string &path, double max_seconds) : path_(path), reader_(path) {
+        if (reader_.channels() != 1)
+            throw ToolError("the source '" + path + "' has " + std::to_string(reader_.channels()) +
+                            " channels; it must be mono");
+        if (reader_.frames() <= 0) throw ToolError("the source '" + path + "' is empty");
+        const double wanted = max_seconds * reader_.sample_rate();
+        length_ = wanted < static_cast<double>(reader_.frames()) ? static_cast<std::int64_t>(wanted)
+                                                                  : reader_.frames();
+    }
+    int sample_rate() const override { return reader_.sample_rate(); }
+    std::int64_t length() const override { return length_; }
+    void restart() override { reader_.rewind(); }
+    void read(float *out, std::size_t samples) override {
+        const auto wanted = static_cast<std::int64_t>(samples);
+        if (reader_.read(out, wanted) != wanted)
+            throw ToolError("the source '" + path_ + "' ended early");
+    }
+
+private:
+    std::string path_;
+    SoundReader reader_;
+    std::int64_t length_ = 0;
+};
+} // namespace
+
+std::unique_ptr<MonoSource> noise_source(int sample_rate, std::int64_t samples, unsigned seed) {
+    return std::make_unique<NoiseSource>(sample_rate, samples, seed);
 }
 
-void add_sensor_noise(std::vector<float> &interleaved, double snr_db, unsigned seed) {
-    double power = 0.0;
-    for (float v : interleaved) power += static_cast<double>(v) * v;
-    power /= static_cast<double>(std::max<std::size_t>(interleaved.size(), 1));
-    const double level = std::sqrt(power / std::pow(10.0, snr_db / 10.0));
-    // A seed of its own, so the noise does not repeat the source.
-    const std::vector<float> noise = white_noise(interleaved.size(), seed ^ 0x5eedu);
+std::unique_ptr<MonoSource> file_source(const std::string &path, double max_seconds) {
+    return std::make_unique<FileSource>(path, max_seconds);
+}
+
+double noise_level(double power, double snr_db) {
+    return std::sqrt(power / std::pow(10.0, snr_db / 10.0));
+}
+
+// A seed of its own, so the noise does not repeat the source.
+SensorNoise::SensorNoise(double level, unsigned seed) : level_(level), noise_(seed ^ 0x5eedu) {}
+
+void SensorNoise::add(std::vector<float> &interleaved) {
+    draw_.resize(interleaved.size());
+    noise_.fill(draw_.data(), draw_.size());
     for (std::size_t i = 0; i < interleaved.size(); ++i)
-        interleaved[i] += static_cast<float>(level * noise[i]);
+        interleaved[i] += static_cast<float>(level_ * draw_[i]);
 }
 
-void normalise_peak(std::vector<float> &samples, double peak) {
-    float largest = 0.0f;
-    for (float v : samples) largest = std::max(largest, std::abs(v));
-    if (largest == 0.0f) return;
-    const auto scale = static_cast<float>(peak / largest);
-    for (float &v : samples) v *= scale;
+float peak_scale(float largest, double peak) {
+    return largest == 0.0f ? 1.0f : static_cast<float>(peak / largest);
 }
 
 } // namespace tools

@@ -18,36 +18,63 @@ std::vector<float> sine(std::size_t n, double cycles_per_sample) {
         s[i] = static_cast<float>(std::sin(2 * kPi * cycles_per_sample * static_cast<double>(i)));
     return s;
 }
+class SineSource : public MonoSource {
+public:
+    SineSource(int rate, std::int64_t length, double cycles_per_sample)
+        : rate_(rate), samples_(sine(static_cast<std::size_t>(length), cycles_per_sample)) {}
+    int sample_rate() const override { return rate_; }
+    std::int64_t length() const override { return static_cast<std::int64_t>(samples_.size()); }
+    void restart() override { next_ = 0; }
+    void read(float *out, std::size_t samples) override {
+        std::copy_n(samples_.begin() + static_cast<long>(next_), samples, out);
+        next_ += samples;
+    }
+
+private:
+    int rate_;
+    std::vector<float> samples_;
+    std::size_t next_ = 0;
+};
 } // namespace
 
 TEST(FractionalDelay, ReadsABandLimitedSignalBetweenItsSamples) {
     const FractionalDelay interpolate;
     const double f = 0.13;
     const auto s = sine(400, f);
+    const SignalSpan whole{s.data(), 0, static_cast<std::int64_t>(s.size())};
     for (double x : {100.0, 150.25, 200.5, 250.9, 301.37}) {
-        EXPECT_NEAR(interpolate.at(s, x), std::sin(2 * kPi * f * x), 2e-3) << x;
+        EXPECT_NEAR(interpolate.at(whole, x), std::sin(2 * kPi * f * x), 2e-3) << x;
     }
     // Outside the signal there is silence, not a read past its ends.
-    EXPECT_EQ(interpolate.at(s, -100.0), 0.0);
-    EXPECT_EQ(interpolate.at(s, 1000.0), 0.0);
+    for (double x : {-100.0, 1000.0, 1e300, std::nan("")})
+        EXPECT_EQ(interpolate.at(whole, x), 0.0) << x;
 }
 
-TEST(Renderer, EachMicrophoneHearsTheSourceWithItsOwnDelay) {
+TEST(Renderer, EachMicrophoneHearsEachArrivalWithItsOwnDelayAcrossBlocks) {
     const int rate = 16000;
     const double f = 0.05;
-    const auto source = sine(2000, f);
+    const std::int64_t length = 3 * Renderer::kBlockFrames;
     const auto mics = mic_positions({ArrayShape::linear, 0.1, 4});
     const double c = 340.0;
-    const Vec3 towards = direction_of(35);
-    const auto out = render(source, rate, mics, c, [&](double, std::vector<Arrival> &a) {
-        a.assign(1, Arrival{1.0, 0.0, towards});
-    });
-    ASSERT_EQ(out.size(), source.size() * 4);
-    const auto delays = plane_wave_delays(mics, towards, c);
-    for (std::size_t k = 0; k < 4; ++k) {
-        for (std::size_t n = 500; n < 510; ++n) {
-            const double t = static_cast<double>(n) - delays[k] * rate;
-            EXPECT_NEAR(out[n * 4 + k], std::sin(2 * kPi * f * t), 2e-3) << k << ' ' << n;
+    // An echo later than a whole block: what it repeats was read blocks before it is heard.
+    const double echo_s = 1.5 * Renderer::kBlockFrames / rate;
+    const std::vector<Arrival> arrivals{{1.0, 0.0, direction_of(35)},
+                                        {0.5, echo_s, direction_of(-50)}};
+    SineSource source(rate, length, f);
+    Renderer renderer(
+        source, mics, c, [&](double, std::vector<Arrival> &a) { a = arrivals; }, echo_s);
+    std::vector<float> out, block;
+    while (renderer.next(block)) out.insert(out.end(), block.begin(), block.end());
+    ASSERT_EQ(out.size(), static_cast<std::size_t>(length) * 4);
+    for (std::int64_t n : {2 * Renderer::kBlockFrames - 3, 2 * Renderer::kBlockFrames + 500}) {
+        for (std::size_t k = 0; k < 4; ++k) {
+            double expected = 0.0;
+            for (const Arrival &a : arrivals) {
+                const double lag = plane_wave_delays(mics, a.direction, c)[k];
+                const double heard_at = static_cast<double>(n) - (a.delay_s + lag) * rate;
+                expected += a.gain * std::sin(2 * kPi * f * heard_at);
+            }
+            EXPECT_NEAR(out[static_cast<std::size_t>(n) * 4 + k], expected, 3e-3) << k << ' ' << n;
         }
     }
 }
@@ -79,24 +106,31 @@ TEST(Room, DirectSoundAndImagesUpToTheOrder) {
     for (const Arrival &a : arrivals)
         found = found || std::abs(a.delay_s - (floor_path - 1.0) / 343.0) < 1e-12;
     EXPECT_TRUE(found);
-    room_arrivals({{5, 4, 3}, 0.5, 2}, source, centre, 343.0, arrivals);
+    const Room second_order{{5, 4, 3}, 0.5, 2};
+    room_arrivals(second_order, source, centre, 343.0, arrivals);
     EXPECT_EQ(arrivals.size(), 25u);
+    for (const Arrival &a : arrivals) EXPECT_LE(a.delay_s, latest_arrival_s(second_order, 343.0));
 }
 
-TEST(SourceSignal, NoiseAtTheAskedRatioAndPeakNormalisation) {
-    std::vector<float> signal(40000, 0.0f);
-    const auto clean = white_noise(signal.size(), 3);
-    signal = clean;
-    add_sensor_noise(signal, 20.0, 3);
-    double noise_power = 0, signal_power = 0;
-    for (std::size_t i = 0; i < signal.size(); ++i) {
-        const double n = signal[i] - clean[i];
-        noise_power += n * n;
-        signal_power += static_cast<double>(clean[i]) * clean[i];
+TEST(SourceSignal, NoiseAtTheAskedRatioAndPeakScale) {
+    std::vector<float> clean(40000);
+    WhiteNoise(3).fill(clean.data(), clean.size());
+    double signal_power = 0;
+    for (float v : clean) signal_power += static_cast<double>(v) * v;
+    // Added in two blocks, the noise goes on where it left off: no block repeats another.
+    SensorNoise noise(noise_level(signal_power / static_cast<double>(clean.size()), 20.0), 3);
+    std::vector<float> first(clean.begin(), clean.begin() + 20000);
+    std::vector<float> second(clean.begin() + 20000, clean.end());
+    noise.add(first);
+    noise.add(second);
+    double noise_power = 0, repeated = 0;
+    for (std::size_t i = 0; i < 20000; ++i) {
+        const double a = first[i] - clean[i], b = second[i] - clean[i + 20000];
+        noise_power += a * a + b * b;
+        repeated += a * b;
     }
     EXPECT_NEAR(10 * std::log10(signal_power / noise_power), 20.0, 0.2);
-    normalise_peak(signal, 0.5);
-    float peak = 0;
-    for (float v : signal) peak = std::max(peak, std::abs(v));
-    EXPECT_NEAR(peak, 0.5f, 1e-6);
+    EXPECT_LT(std::abs(repeated) / noise_power, 0.05);
+    EXPECT_FLOAT_EQ(peak_scale(4.0f, 0.5), 0.125f);
+    EXPECT_EQ(peak_scale(0.0f, 0.5), 1.0f);
 }

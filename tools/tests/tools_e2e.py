@@ -66,6 +66,26 @@ def write_silence(path, channels, rate, frames):
             w.writeframes(second)
 
 
+def read_wav_floats(path):
+    """The 16-bit samples of a WAV file, on the -1..1 scale, and its layout."""
+    with wave.open(str(path)) as w:
+        frames = w.readframes(w.getnframes())
+        layout = (w.getnchannels(), w.getframerate())
+    return [v / 32768 for v in struct.unpack(f"<{len(frames) // 2}h", frames)], layout
+
+
+def write_float_wav(path, layout, samples, bits=32):
+    """IEEE float samples, written as they are: nothing checks or scales them."""
+    channels, rate = layout
+    data = struct.pack(f"<{len(samples)}{'f' if bits == 32 else 'd'}", *samples)
+    block = channels * bits // 8
+    fmt = struct.pack("<HHIIHH", 3, channels, rate, rate * block, block, bits)
+    with open(path, "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", 4 + 8 + len(fmt) + 8 + len(data)) + b"WAVE")
+        f.write(b"fmt " + struct.pack("<I", len(fmt)) + fmt + b"data" + struct.pack("<I", len(data)))
+        f.write(data)
+
+
 def csv_rows(text):
     return list(csv.DictReader(io.StringIO(text)))
 
@@ -74,7 +94,11 @@ def locate_command(*args):
     return EMULATOR + [LOCATE] + [str(a) for a in args]
 
 
-def peak_memory_kib(command):
+def simulate_command(*args):
+    return EMULATOR + [SIMULATE] + [str(a) for a in args]
+
+
+def peak_memory_kib(command, succeed=True):
     """Peak resident memory of one run of the command, its output thrown away."""
     # The address sanitizer holds freed memory back in a quarantine of 256 MB: its peak would
     # follow what a run freed, not what it held.
@@ -82,7 +106,7 @@ def peak_memory_kib(command):
     proc = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
     _, status, usage = os.wait4(proc.pid, 0)
     proc.returncode = os.waitstatus_to_exitcode(status)
-    assert proc.returncode == 0, proc.stderr.read()
+    assert (proc.returncode == 0) == succeed, proc.stderr.read()
     proc.stderr.close()
     return usage.ru_maxrss
 
@@ -178,6 +202,33 @@ class Accuracy(ToolTest):
                 for a, b in zip(rows, pcm):
                     self.assertLessEqual(abs(int(a["angle"]) - int(b["angle"])), 1)
 
+    def test_float_input_is_full_scale_from_minus_one_to_one(self):
+        pcm = self.scene("pcm.wav", "--angle", 25, "--duration", 1.5, "--snr", 30)
+        samples, layout = read_wav_floats(pcm)
+        expected = run(LOCATE, pcm, "--format", "csv").stdout
+        for bits in (32, 64):
+            with self.subTest(bits=bits):
+                same = self.path(f"same{bits}.wav")
+                write_float_wav(same, layout, samples, bits)
+                self.assertEqual(run(LOCATE, same, "--format", "csv").stdout, expected)
+                # A pipe cannot be searched for a peak beforehand; nor need it be.
+                with open(same, "rb") as f:
+                    piped = subprocess.run([*EMULATOR, LOCATE, "/dev/stdin", "--format", "csv"],
+                                           stdin=f, capture_output=True, text=True, timeout=300)
+                self.assertEqual((piped.returncode, piped.stdout), (0, expected), piped.stderr)
+        quiet = self.path("quiet.wav")
+        write_float_wav(quiet, layout, [v * 1e-6 for v in samples])
+        self.assertEqual({r["outcome"] for r in self.locate_csv(quiet, "--gate", -20)}, {"below_gate"})
+        # Beyond full scale clips and NaN is silence: a few such samples leave the rest as they were.
+        spiked = list(samples)
+        spiked[1000:1003] = [math.inf, 1e38, math.nan]
+        wild = self.path("wild.wav")
+        write_float_wav(wild, layout, spiked)
+        rows = self.locate_csv(wild)
+        self.assertEqual([r["outcome"] for r in rows], [r["outcome"] for r in csv_rows(expected)])
+        for a, b in zip(rows, csv_rows(expected)):
+            self.assertLessEqual(abs(int(a["angle"]) - int(b["angle"])), 1)
+
 
 class Output(ToolTest):
     def test_csv_json_and_table_hold_every_window(self):
@@ -263,12 +314,24 @@ class Output(ToolTest):
                  for wav in (short, long)]
         self.assertLess(peaks[1] - peaks[0], 4096, peaks)
 
+    def test_simulated_recordings_take_memory_flat_with_their_length(self):
+        out = self.path("long.wav")
+        one = peak_memory_kib(simulate_command("-o", out, "--duration", 1, "--snr", 20))
+        sixty = peak_memory_kib(simulate_command("-o", out, "--duration", 60, "--snr", 20))
+        # Held whole, a minute of four channels would take some 30 MB more.
+        self.assertLess(sixty - one, 8_000)
+        with wave.open(out) as w:
+            self.assertEqual(w.getnframes(), 60 * 16000)
+
 
 class BadInput(ToolTest):
 
     def test_files_that_cannot_be_read(self):
         self.assert_refused([self.path("missing.wav")], "missing.wav", "no such file")
         self.assert_refused([self.dir], "directory")
+        os.symlink("loop_b", self.path("loop_a"))
+        os.symlink("loop_a", self.path("loop_b"))
+        self.assert_refused([self.path("loop_a")], "loop_a", "symbolic links")
         garbage = self.path("garbage.wav")
         with open(garbage, "wb") as f:
             f.write(bytes(random.Random(3).randrange(256) for _ in range(4000)))
@@ -277,6 +340,42 @@ class BadInput(ToolTest):
         with open(cut, "wb") as f:
             f.write(b"RIFF\x24\x00\x00\x00WAVEfmt ")
         self.assert_refused([cut], "cut.wav", "cannot read")
+
+    def test_damaged_or_cut_flac_is_an_error_after_the_rows_it_gave(self):
+        flac = self.scene("whole.flac", "--duration", 3, "--angle", 20)
+        intact = run(LOCATE, flac, "--format", "csv").stdout
+        with open(flac, "rb") as f:
+            data = bytearray(f.read())
+        # Cut by a byte, cut where a frame starts (the decoder sees a clean end) and scrambled.
+        flipped = bytearray(data)
+        middle = len(data) * 2 // 3
+        flipped[middle:middle + 100] = bytes(b ^ 0x55 for b in flipped[middle:middle + 100])
+        damages = {"byte": data[:-1], "frame": data[:data.rfind(b"\xff\xf8")], "flipped": flipped}
+        for name, damaged in damages.items():
+            with self.subTest(name):
+                path = self.path(f"{name}.flac")
+                with open(path, "wb") as f:
+                    f.write(damaged)
+                result = run(LOCATE, path, "--format", "csv", check=False)
+                self.assertGreater(result.returncode, 0)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertIn("cannot read", result.stderr)
+                self.assertTrue(intact.startswith(result.stdout), result.stdout)
+                self.assertGreater(len(result.stdout.splitlines()), 2)
+        # A recorder writing to a pipe cannot know the length: its header's guess is no damage.
+        wav = self.scene("whole.wav", "--duration", 3, "--angle", 20)
+        with open(wav, "rb") as f:
+            streamed = bytearray(f.read())
+        at = streamed.find(b"data") + 4
+        streamed[at:at + 4] = struct.pack("<I", 0x7FFFFFFF)
+        piped = subprocess.run([*EMULATOR, LOCATE, "/dev/stdin", "--format", "csv"], input=bytes(streamed),
+                               capture_output=True, timeout=300)
+        self.assertEqual((piped.returncode, piped.stdout.decode()), (0, intact), piped.stderr)
+
+    def test_a_long_row_of_a_short_file_is_refused_before_it_costs_memory(self):
+        short = self.scene("short3.wav", "--duration", 3)
+        self.assert_refused([short, "--frames", 1 << 20], "shorter than one row")
+        self.assertLess(peak_memory_kib(locate_command(short, "--frames", 1 << 20), succeed=False), 200_000)
 
     def test_channel_counts_other_than_two_or_four(self):
         for channels in (1, 3, 6):
@@ -293,7 +392,7 @@ class BadInput(ToolTest):
 
     def test_spacing_that_is_not_positive(self):
         wav = self.scene("ok.wav", "--duration", 0.5)
-        for spacing in ("0", "-2", "-0.0", "abc"):
+        for spacing in ("0", "-2", "-0.0", "abc", "inf", "1e400", "nan"):
             with self.subTest(spacing=spacing):
                 self.assert_refused([wav, "--spacing=" + spacing], "--spacing", "positive")
 
@@ -318,6 +417,18 @@ class BadInput(ToolTest):
             (["--room", 6, 4, 3, "--angle", -90, "--angle-end", 90, "--distance", 2.3],
              "leaves the room"),
             (["--spacing", 0], "positive"),
+            (["--spacing", "inf"], "positive"),
+            (["--angle", "nan"], "--angle"),
+            (["--angle", "inf"], "--angle"),
+            (["--angle-end", "nan"], "--angle-end"),
+            (["--snr", "nan"], "--snr"),
+            (["--snr", "-inf"], "--snr"),
+            (["--absorption", "nan", "--room", 6, 5, 3], "--absorption"),
+            (["--duration", "inf"], "--duration"),
+            (["--duration", 1e-9], "shorter than one sample"),
+            (["--duration", 1e9], "--duration"),
+            (["--truth", "/dev/full"], "/dev/full"),
+            (["--duration", 20000, "--float"], "4 GiB"),
         ]
         for args, words in cases:
             with self.subTest(args=args):
@@ -578,6 +689,31 @@ class Plot(ToolTest):
         refused = run(sys.executable, PLOT, truth, "-o", png, check=False)
         self.assertNotEqual(refused.returncode, 0)
         self.assertIn("outcome", refused.stderr)
+
+    def test_what_cannot_be_read_or_written_is_one_line(self):
+        head = "time_s,outcome,angle\n0.0,angle,3\n"
+        files = {"time.csv": head + "soon,angle,3\n", "empty.csv": head + "0.3,angle,\n",
+                 "fraction.csv": head + "0.3,angle,2.5\n", "short.csv": head + "0.3,angle\n",
+                 "truth.csv": "time_s,angle\n0,up\n", "ok.csv": head}
+        for name, text in files.items():
+            with open(self.path(name), "w") as f:
+                f.write(text)
+        with open(self.path("binary.csv"), "wb") as f:
+            f.write(bytes(random.Random(5).randrange(256) for _ in range(3000)))
+        with open(self.path("utf16.csv"), "w", encoding="utf-16") as f:
+            f.write(head)
+        ok = self.path("ok.csv")
+        cases = [[self.path(n), "-o", self.path("out.png")]
+                 for n in ("time.csv", "empty.csv", "fraction.csv", "short.csv", "binary.csv", "utf16.csv")]
+        cases += [[ok, "--truth", self.path("truth.csv"), "-o", self.path("out.png")],
+                  [ok, "-o", self.path("no/such/folder/out.png")], [ok, "-o", "/dev/full"],
+                  [ok, "-o", self.path("out.xyz")]]
+        for args in cases:
+            with self.subTest(args=args):
+                result = run(sys.executable, PLOT, *args, check=False)
+                self.assertNotEqual(result.returncode, 0)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertTrue(result.stderr.startswith("iaassl_plot: "), result.stderr)
 
 
 if __name__ == "__main__":
