@@ -1,4 +1,4 @@
-// Spectral front end: the only place that knows which FFT library is underneath.
+// Spectral front end: windowing, set-up and the 256-point real transforms of one frame.
 #ifndef SSL_FFT_H
 #define SSL_FFT_H
 
