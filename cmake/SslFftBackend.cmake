@@ -10,7 +10,7 @@ else()
 endif()
 set(SSL_FFT_BACKEND ${ssl_default_backend} CACHE STRING "FFT library of the localisation library: NE10 or KISSFFT")
 set_property(CACHE SSL_FFT_BACKEND PROPERTY STRINGS NE10 KISSFFT)
-option(SSL_NEON "Per-frame loops of the localisation library in NEON intrinsics" OFF)
+option(SSL_NEON "Per-frame loops of the localisation library in NEON intrinsics" ${ssl_on_arm})
 
 add_library(ssl_fft_library INTERFACE)
 if(SSL_FFT_BACKEND STREQUAL "NE10")

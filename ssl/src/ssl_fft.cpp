@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "ssl_fft_backend.h"
+#include "ssl_kernels.h"
 
 uint32_t ssl_fft_mem_size(uint32_t n)
 {
@@ -41,13 +42,15 @@ void ssl_fft_run(SslFft *fft, int n, int direction, float *io)
         puts("[Audio] Ne10_workingBufPtr is Null in fft");
         return;
     }
-    const size_t spectrum_bytes = static_cast<size_t>(n / 2 + 1) * sizeof(SslComplex);
+    const int spectrum_floats = 2 * (n / 2 + 1);
     if (direction == SSL_FFT_FORWARD) {
         ssl_fft_forward(fft, io, fft->bins);
-        memcpy(io, fft->bins, spectrum_bytes);
+        ssl_copy(io, &fft->bins[0].re, spectrum_floats);
     } else if (direction == SSL_FFT_INVERSE) {
-        memcpy(fft->bins, io, spectrum_bytes);
-        memset(io, 0, static_cast<size_t>(n + 2) * sizeof(float));
+        ssl_copy(&fft->bins[0].re, io, spectrum_floats);
+        // The transform writes the first n floats; the two behind them end cleared.
+        io[n] = 0.0f;
+        io[n + 1] = 0.0f;
         ssl_fft_inverse(fft, fft->bins, io);
     }
 }

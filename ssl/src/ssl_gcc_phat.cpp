@@ -1,6 +1,5 @@
 // Direction-finding frame: GCC-PHAT lag per pair, rejection, voting and sub-sample refinement.
 #include <math.h>
-#include <string.h>
 
 #include "iaassl.h"
 #include "ssl_frame.h"
@@ -12,7 +11,7 @@ constexpr int HALF = SSL_FFT_SIZE / 2;
 constexpr float MEAN_OF_WINDOW = 1.0f / SSL_FFT_SIZE;
 constexpr double MIN_PEAK_RATIO = 1.4;
 constexpr float FAR_DISTANCE = 1e9f;
-constexpr size_t SPECTRUM_BYTES = sizeof(SslComplex) * SSL_FFT_BINS;
+constexpr int SPECTRUM_FLOATS = 2 * SSL_FFT_BINS;
 
 // Only microphones 0 and 1 enter the level, whatever the build.
 void accumulate_energy(SslHandle *h)
@@ -20,24 +19,24 @@ void accumulate_energy(SslHandle *h)
     h->energy_acc = ssl_add_energy(h->energy_acc, h->window_buf[0], h->window_buf[1], SSL_FFT_SIZE);
 }
 
+// The window is applied on the way into fft_io, which saves a copy.
 void spectrum(SslHandle *h, int mic, SslComplex *out)
 {
-    memcpy(h->fft_io, h->window_buf[mic], sizeof(h->window_buf[mic]));
+    ssl_window_into(h->window_buf[mic], h->fft_io);
     h->fft_io[SSL_FFT_SIZE] = 0.0f;
     h->fft_io[SSL_FFT_SIZE + 1] = 0.0f;
-    ssl_window_apply(h->fft_io);
     ssl_fft_run(&h->fft, SSL_FFT_SIZE, SSL_FFT_FORWARD, h->fft_io);
-    memcpy(out, h->fft_io, SPECTRUM_BYTES);
+    ssl_copy(&out[0].re, h->fft_io, SPECTRUM_FLOATS);
 }
 
 // Correlation ordered by lag: position j holds lag j - HALF.
 void correlate(SslHandle *h, int p)
 {
-    memcpy(h->fft_io, h->cross_spec, SPECTRUM_BYTES);
+    ssl_copy(h->fft_io, &h->cross_spec[0].re, SPECTRUM_FLOATS);
     ssl_fft_run(&h->fft, SSL_FFT_SIZE, SSL_FFT_INVERSE, h->fft_io);
-    memcpy(h->gcc, h->fft_io, sizeof(h->gcc));
-    memcpy(h->gcc_shifted[p], h->gcc + HALF, HALF * sizeof(float));
-    memcpy(h->gcc_shifted[p] + HALF, h->gcc, HALF * sizeof(float));
+    ssl_copy(h->gcc, h->fft_io, SSL_FFT_SIZE);
+    ssl_copy(h->gcc_shifted[p], h->gcc + HALF, HALF);
+    ssl_copy(h->gcc_shifted[p] + HALF, h->gcc, HALF);
 }
 
 // A silent or flat correlation has no ratio at all and is rejected like a weak one.

@@ -1,23 +1,16 @@
 // Portable loops of one frame, for builds without NEON.
 #include <math.h>
+#include <string.h>
 
 #include "ssl_kernels.h"
 
 namespace {
 
-constexpr double PHAT_GUARD = 1e-9;
-
-float phat(float part, float magnitude)
-{
-    return static_cast<float>(static_cast<double>(part) /
-                              (static_cast<double>(magnitude) + PHAT_GUARD));
-}
-
 inline void phase_bin(const SslComplex &a, const SslComplex &b, SslComplex &cross, float &mag)
 {
     SslComplex c{a.re * b.re + a.im * b.im, a.im * b.re - a.re * b.im};
     mag = sqrtf(c.re * c.re + c.im * c.im);
-    cross = SslComplex{phat(c.re, mag), phat(c.im, mag)};
+    cross = ssl_phat(c, mag);
 }
 
 }  // namespace
@@ -39,10 +32,15 @@ void ssl_scale_channels(const int16_t *input, int channels, int frames, float *c
     }
 }
 
-void ssl_multiply(float *buf, const float *by, int count)
+void ssl_copy(float *dst, const float *src, int count)
+{
+    memcpy(dst, src, static_cast<size_t>(count) * sizeof(float));
+}
+
+void ssl_multiply(const float *in, const float *by, float *out, int count)
 {
     for (int n = 0; n < count; ++n) {
-        buf[n] *= by[n];
+        out[n] = in[n] * by[n];
     }
 }
 

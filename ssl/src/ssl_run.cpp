@@ -1,6 +1,4 @@
 // IaaSsl_Run: takes one interleaved frame into the per-microphone windows and estimates delays.
-#include <string.h>
-
 #include "iaassl.h"
 #include "ssl_frame.h"
 #include "ssl_kernels.h"
@@ -43,12 +41,12 @@ void slide_windows(SslHandle *h, const int16_t *input)
     float *newest[SSL_MICS];
     for (int c = 0; c < SSL_MICS; ++c) {
         float *window = h->window_buf[c];
-        memmove(window, window + n, static_cast<size_t>(n) * sizeof(float));
+        ssl_copy(window, window + n, n);
         newest[c] = window + n;
     }
     ssl_scale_channels(input, SSL_MICS, n, newest);
     for (int c = 0; c < SSL_MICS; ++c) {
-        memcpy(h->frame_buf[c], newest[c], static_cast<size_t>(n) * sizeof(float));
+        ssl_copy(h->frame_buf[c], newest[c], n);
     }
 }
 

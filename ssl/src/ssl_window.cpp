@@ -51,5 +51,10 @@ constexpr Window WINDOW = full_window();
 
 void ssl_window_apply(float *buf)
 {
-    ssl_multiply(buf, WINDOW.w, SSL_FFT_SIZE);
+    ssl_window_into(buf, buf);
+}
+
+void ssl_window_into(const float *samples, float *out)
+{
+    ssl_multiply(samples, WINDOW.w, out, SSL_FFT_SIZE);
 }
