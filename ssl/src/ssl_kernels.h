@@ -3,6 +3,7 @@
 #ifndef SSL_KERNELS_H
 #define SSL_KERNELS_H
 
+#include <math.h>
 #include <stdint.h>
 
 #include "ssl_fft.h"
@@ -37,6 +38,15 @@ inline SslComplex ssl_phat(SslComplex c, float magnitude)
     const double scale = 1.0 / (static_cast<double>(magnitude) + PHAT_GUARD);
     return SslComplex{static_cast<float>(static_cast<double>(c.re) * scale),
                       static_cast<float>(static_cast<double>(c.im) * scale)};
+}
+
+// One bin of ssl_phase_transform.
+inline void ssl_phase_bin(const SslComplex &a, const SslComplex &b, SslComplex &cross,
+                          float &magnitude)
+{
+    const SslComplex c{a.re * b.re + a.im * b.im, a.im * b.re - a.re * b.im};
+    magnitude = sqrtf(c.re * c.re + c.im * c.im);
+    cross = ssl_phat(c, magnitude);
 }
 
 // Highest, lowest and sum of magnitudes of each of `rows` rows of SSL_FFT_SIZE values.

@@ -77,10 +77,10 @@ SslPeak scan_row(const float *row)
     for (int j = LANES; j < SSL_FFT_SIZE; j += LANES) {
         g = vld1q_f32(row + j);
         index = vaddq_u32(index, step);
-        const float32x4_t higher = vmaxq_f32(top, g);
-        const uint32x4_t kept = vceqq_u32(vreinterpretq_u32_f32(higher), vreinterpretq_u32_f32(top));
+        const float32x4_t highest = vmaxq_f32(top, g);
+        const uint32x4_t kept = vceqq_u32(vreinterpretq_u32_f32(highest), vreinterpretq_u32_f32(top));
         position = vbslq_u32(kept, position, index);
-        top = higher;
+        top = highest;
         bottom = vminq_f32(bottom, g);
         abs_sum = vaddq_f32(abs_sum, vabsq_f32(g));
     }
@@ -90,13 +90,6 @@ SslPeak scan_row(const float *row)
     peak.bottom = vget_lane_f32(vpmin_f32(low, low), 0);
     peak.abs_sum = sum_lanes(abs_sum);
     return peak;
-}
-
-void phase_bin(const SslComplex &a, const SslComplex &b, SslComplex &cross, float &magnitude)
-{
-    const SslComplex c{a.re * b.re + a.im * b.im, a.im * b.re - a.re * b.im};
-    magnitude = sqrtf(c.re * c.re + c.im * c.im);
-    cross = ssl_phat(c, magnitude);
 }
 
 }  // namespace
@@ -215,7 +208,7 @@ void ssl_phase_transform(const SslComplex *ref, const SslComplex *pair, SslCompl
     }
     const int vector_bins = k;
     for (; k < bins; ++k) {
-        phase_bin(ref[k], pair[k], cross[k], magnitude[k]);
+        ssl_phase_bin(ref[k], pair[k], cross[k], magnitude[k]);
     }
     // Two bins per pass halve the loop's own instructions.
 #pragma GCC unroll 2

@@ -4,30 +4,11 @@
 
 #include "ssl_kernels.h"
 
-namespace {
-
-inline void phase_bin(const SslComplex &a, const SslComplex &b, SslComplex &cross, float &mag)
-{
-    SslComplex c{a.re * b.re + a.im * b.im, a.im * b.re - a.re * b.im};
-    mag = sqrtf(c.re * c.re + c.im * c.im);
-    cross = ssl_phat(c, mag);
-}
-
-}  // namespace
-
-// Scaled in the interleaved order first: one contiguous pass of divisions that the compiler
-// can vectorise on hosts.
 void ssl_scale_channels(const int16_t *input, int channels, int frames, float *const *out)
 {
-    constexpr int MAX_SAMPLES = 4 * 128;
-    float scaled[MAX_SAMPLES];
-    const int total = channels * frames;
-    for (int i = 0; i < total; ++i) {
-        scaled[i] = static_cast<float>(input[i]) / SSL_FULL_SCALE;
-    }
     for (int c = 0; c < channels; ++c) {
         for (int k = 0; k < frames; ++k) {
-            out[c][k] = scaled[k * channels + c];
+            out[c][k] = static_cast<float>(input[k * channels + c]) / SSL_FULL_SCALE;
         }
     }
 }
@@ -58,9 +39,9 @@ void ssl_phase_transform(const SslComplex *ref, const SslComplex *pair, SslCompl
                          float *magnitude, int bins)
 {
     for (int k = 0; k < bins - 1; ++k) {
-        phase_bin(ref[k], pair[k], cross[k], magnitude[k]);
+        ssl_phase_bin(ref[k], pair[k], cross[k], magnitude[k]);
     }
-    phase_bin(ref[bins - 1], pair[bins - 1], cross[bins - 1], magnitude[bins - 1]);
+    ssl_phase_bin(ref[bins - 1], pair[bins - 1], cross[bins - 1], magnitude[bins - 1]);
 }
 
 namespace {
