@@ -1,4 +1,4 @@
-// Spectral front end: the only place that knows which FFT library is underneath.
+// Spectral front end: windowing, set-up and the 256-point real transforms of one frame.
 #ifndef SSL_FFT_H
 #define SSL_FFT_H
 
@@ -34,5 +34,7 @@ void ssl_fft_setup(SslFft *fft);
 void ssl_fft_run(SslFft *fft, int n, int direction, float *io);
 void ssl_fft_free(SslFft *fft);
 void ssl_window_apply(float *buf);
+// The same window over 256 samples, written to out.
+void ssl_window_into(const float *samples, float *out);
 
 #endif

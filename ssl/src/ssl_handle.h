@@ -2,6 +2,7 @@
 #ifndef SSL_HANDLE_H
 #define SSL_HANDLE_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include "iaassl.h"
@@ -73,6 +74,10 @@ struct SslHandle {
     int32_t direction_state;
     int32_t voting_state;
     float lag_sum[SSL_PAIRS][SSL_DIRECTIONS];
+    // Ne10 moves real samples in 8-byte units: on a buffer aligned that far (as malloc gives
+    // it) the transforms work on fft_io in place. The record itself asks for 32-bit alignment
+    // only, as the caller's buffer may have no more.
+    int32_t fft_io_pad;
     float fft_io[SSL_FFT_SIZE + 2];
     SslFft fft;
     int32_t best_bin[SSL_PAIRS];
@@ -89,6 +94,8 @@ struct SslHandle {
     SslPoint dir_vector;
     float asdf_score[2 * SSL_MAX_SEARCH_LAG + 1];
 };
+
+static_assert(offsetof(SslHandle, fft_io) % 8 == 0, "fft_io must sit on an 8-byte boundary");
 
 // The FFT configuration memory follows the record and aligns itself.
 constexpr uint32_t SSL_HANDLE_BYTES = sizeof(SslHandle);

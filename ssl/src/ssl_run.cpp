@@ -1,14 +1,12 @@
 // IaaSsl_Run: takes one interleaved frame into the per-microphone windows and estimates delays.
-#include <string.h>
-
 #include "iaassl.h"
 #include "ssl_frame.h"
+#include "ssl_kernels.h"
 #include "ssl_message.h"
 #include "ssl_sequence.h"
 
 namespace {
 
-constexpr float FULL_SCALE = 32767.0f;
 constexpr uint32_t BF_MODE_DIRECTION = 0;
 
 constexpr SslOrderCheck RUN_ORDER[] = {
@@ -36,22 +34,19 @@ constexpr SslCallRules RUN_RULES =
     ssl_rules("[%s] %s [SSL] [Run] Fail! The handle pointer seems invalid\t\n", nullptr, true,
               "[%s] %s [SSL] [Run] Fail! Please call IaaSsl_Init first!\t\n", RUN_ORDER);
 
-// Each window is the previous frame followed by the new one. The samples are scaled in their
-// interleaved order first: one contiguous pass of divisions that the compiler can vectorise.
+// Each window is the previous frame followed by the new one.
 void slide_windows(SslHandle *h, const int16_t *input)
 {
     constexpr int n = static_cast<int>(SSL_POINT_NUMBER);
-    float scaled[n * SSL_MICS];
-    for (int i = 0; i < n * SSL_MICS; ++i) {
-        scaled[i] = static_cast<float>(input[i]) / FULL_SCALE;
-    }
+    float *newest[SSL_MICS];
     for (int c = 0; c < SSL_MICS; ++c) {
         float *window = h->window_buf[c];
-        memmove(window, window + n, static_cast<size_t>(n) * sizeof(float));
-        for (int k = 0; k < n; ++k) {
-            window[n + k] = scaled[k * SSL_MICS + c];
-        }
-        memcpy(h->frame_buf[c], window + n, static_cast<size_t>(n) * sizeof(float));
+        ssl_copy(window, window + n, n);
+        newest[c] = window + n;
+    }
+    ssl_scale_channels(input, SSL_MICS, n, newest);
+    for (int c = 0; c < SSL_MICS; ++c) {
+        ssl_copy(h->frame_buf[c], newest[c], n);
     }
 }
 

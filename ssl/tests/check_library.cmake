@@ -1,4 +1,6 @@
-# The shared library exports exactly the eleven entry points and needs no C++ runtime.
+# The shared library exports exactly the eleven entry points, needs no C++ runtime, asks for no
+# executable stack, and carries the FFT library it was built for (BACKEND): Ne10 linked in, or
+# KissFFT as a dependency.
 set(EXPECTED IaaSsl_Cal_Params IaaSsl_Config IaaSsl_Free IaaSsl_GetBufferSize IaaSsl_Get_Config
     IaaSsl_Get_Direction IaaSsl_Init IaaSsl_Reset IaaSsl_Reset_Mapping IaaSsl_Run
     IaaSsl_Set_Shape)
@@ -12,6 +14,27 @@ foreach(runtime libstdc\\+\\+ libgcc_s)
     message(FATAL_ERROR "${LIBRARY} needs ${runtime}:\n${dynamic}")
   endif()
 endforeach()
+if(BACKEND STREQUAL "NE10")
+  foreach(fft libkissfft libNE10)
+    if(dynamic MATCHES "NEEDED[^\n]*${fft}")
+      message(FATAL_ERROR "${LIBRARY} needs ${fft}, but Ne10 belongs inside it:\n${dynamic}")
+    endif()
+  endforeach()
+  execute_process(COMMAND nm --defined-only --format=posix ${LIBRARY} OUTPUT_VARIABLE local_symbols)
+  foreach(routine ne10_fft_r2c_1d_float32_neon ne10_fft_c2r_1d_float32_neon ne10_init_dsp)
+    if(NOT local_symbols MATCHES "(^|\n)${routine} [Tt]")
+      message(FATAL_ERROR "${LIBRARY} lacks Ne10's ${routine}")
+    endif()
+  endforeach()
+elseif(NOT dynamic MATCHES "NEEDED[^\n]*libkissfft")
+  message(FATAL_ERROR "${LIBRARY} does not need KissFFT:\n${dynamic}")
+endif()
+
+execute_process(COMMAND readelf -l --wide ${LIBRARY} OUTPUT_VARIABLE segments RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT segments MATCHES "GNU_STACK[^\n]* RW ")
+  message(FATAL_ERROR "${LIBRARY} asks for an executable stack:\n${segments}")
+endif()
+
 if(NOT dynamic MATCHES "SONAME[^\n]*\\[${SONAME}\\]")
   message(FATAL_ERROR "${LIBRARY} lacks SONAME ${SONAME}:\n${dynamic}")
 endif()

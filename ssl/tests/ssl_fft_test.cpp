@@ -9,12 +9,17 @@
 #include "ssl_fft.h"
 #include "ssl_test_support.h"
 
+#if SSL_FFT_NE10
+#include <NE10.h>
+#endif
+
 namespace {
 
 class FrontEnd : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        ASSERT_EQ(ssl_dsp_init(), 0);
         memory_.assign(ssl_fft_mem_size(SSL_FFT_SIZE) / sizeof(uint64_t) + 1, 0);
         fft_.work = memory_.data();
         fft_.size = SSL_FFT_SIZE;
@@ -106,6 +111,48 @@ TEST_F(FrontEnd, FreeClearsReadyOnly)
     io_[0] = 1.0f;
     ssl_fft_run(&fft_, SSL_FFT_SIZE, SSL_FFT_FORWARD, io_);
     EXPECT_FLOAT_EQ(io_[2], 1.0f);
+}
+
+#if SSL_FFT_NE10
+// Factors, twiddles and super-twiddles behind one state record, as Ne10's allocator places them.
+void expect_same_tables(const ne10_fft_r2c_state_float32_t *built,
+                        const ne10_fft_r2c_state_float32_t *own)
+{
+    auto offset = [](const void *table, const void *state) {
+        return static_cast<const char *>(table) - static_cast<const char *>(state);
+    };
+    ASSERT_EQ(built->ncfft, own->ncfft);
+    EXPECT_EQ(offset(built->factors, built), offset(own->factors, own));
+    EXPECT_EQ(offset(built->twiddles, built), offset(own->twiddles, own));
+    EXPECT_EQ(offset(built->super_twiddles, built), offset(own->super_twiddles, own));
+    EXPECT_EQ(offset(built->buffer, built), offset(own->buffer, own));
+    EXPECT_EQ(memcmp(built->factors, own->factors, 2 * NE10_MAXFACTORS * sizeof(ne10_int32_t)), 0);
+    EXPECT_EQ(memcmp(built->twiddles, own->twiddles,
+                     static_cast<size_t>(own->ncfft) * sizeof(ne10_fft_cpx_float32_t)), 0);
+    EXPECT_EQ(memcmp(built->super_twiddles, own->super_twiddles,
+                     static_cast<size_t>(own->ncfft / 2) * sizeof(ne10_fft_cpx_float32_t)), 0);
+}
+#endif
+
+// Whatever the alignment of the working area, the configuration is Ne10's own, byte for byte.
+TEST_F(FrontEnd, ConfigurationMatchesTheAllocatorOfNe10)
+{
+#if SSL_FFT_NE10
+    ne10_fft_r2c_cfg_float32_t own = ne10_fft_alloc_r2c_float32(SSL_FFT_SIZE);
+    ASSERT_NE(own, nullptr);
+    expect_same_tables(static_cast<ne10_fft_r2c_cfg_float32_t>(fft_.forward), own);
+
+    std::vector<uint64_t> memory(ssl_fft_mem_size(SSL_FFT_SIZE) / sizeof(uint64_t) + 2);
+    SslFft shifted{};
+    shifted.work = reinterpret_cast<char *>(memory.data()) + 4;
+    shifted.size = SSL_FFT_SIZE;
+    ssl_fft_setup(&shifted);
+    ASSERT_EQ(shifted.ready, 1);
+    expect_same_tables(static_cast<ne10_fft_r2c_cfg_float32_t>(shifted.forward), own);
+    free(own);
+#else
+    GTEST_SKIP() << "this build transforms with KissFFT";
+#endif
 }
 
 TEST(FrontEndFailures, EachProblemHasItsLine)

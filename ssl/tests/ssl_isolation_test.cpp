@@ -1,6 +1,8 @@
 // Memory safety of full cycles: guard bytes around the buffer, and handles side by side.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -190,6 +192,30 @@ TEST(Isolation, BufferAlignedOnlyForThirtyTwoBitValuesGivesTheSameResults)
     EXPECT_EQ(out[1].delays, out[0].delays);
     EXPECT_EQ(out[1].angles, out[0].angles);
     EXPECT_EQ(out[1].angles[0], SSL_RET_OK);
+}
+
+// The application that loads us must keep a stack that cannot be executed, whatever the FFT
+// library underneath would ask for.
+TEST(Isolation, StackOfTheLoadingProcessStaysNotExecutable)
+{
+    std::ifstream maps("/proc/self/maps");
+    ASSERT_TRUE(maps.is_open());
+    std::string line;
+    std::string stack;
+    bool library_loaded = false;
+    while (std::getline(maps, line)) {
+        library_loaded = library_loaded || line.find(SSL_LIBRARY_NAME) != std::string::npos;
+        if (line.find("[stack]") != std::string::npos) {
+            stack = line;
+        }
+    }
+    ASSERT_TRUE(library_loaded) << SSL_LIBRARY_NAME << " is not mapped";
+    ASSERT_FALSE(stack.empty()) << "no [stack] in /proc/self/maps";
+    std::istringstream fields(stack);
+    std::string range;
+    std::string permissions;
+    fields >> range >> permissions;
+    EXPECT_EQ(permissions.find('x'), std::string::npos) << stack;
 }
 
 }  // namespace
