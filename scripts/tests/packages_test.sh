@@ -6,6 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
 probe=camaudio-install-probe
+. scripts/lib/packages.sh
 work=$(mktemp -d)
 cleanup() {
   dpkg --purge "$probe" >/dev/null 2>&1 || true
@@ -59,7 +60,6 @@ make_repository
 make_apt_configuration
 
 install_step "$probe" || { cat "$work/err"; fail "a failing index stopped the install"; }
-package_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 package_installed "$probe" || fail "$probe was not installed"
 grep -q 'did not update after 3 tries' "$work/err" || fail "no warning about the index that failed"
 dpkg --purge "$probe" >/dev/null
