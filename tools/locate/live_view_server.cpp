@@ -2,8 +2,13 @@
 
 #include <civetweb.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <pthread.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -25,6 +30,7 @@ constexpr std::chrono::milliseconds kKeepAliveInterval{10000};
 constexpr const char *kNetworkTimeoutMs = "1000";
 // At the end, how long the viewers get to take their last words before the server stops.
 constexpr std::chrono::milliseconds kFarewell{1000};
+constexpr std::chrono::milliseconds kKnockInterval{10};
 constexpr const char *kKeepAlive = ": keep-alive\n\n";
 constexpr const char *kPageHead =
     "HTTP/1.1 200 OK\r\n"
@@ -89,6 +95,36 @@ mg_context *start_without_stop_signals(const mg_init_data &init, mg_error_data &
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return context;
 }
+// Connects and hangs up at once: what wakes a listener waiting for connections.
+void knock(const sockaddr_in &listener) {
+    const int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (probe < 0) return;
+    connect(probe, reinterpret_cast<const sockaddr *>(&listener), sizeof listener);
+    close(probe);
+}
+
+// The server's listener looks at its stop flag only between waits of up to two seconds; knocking
+// until it has stopped ends that wait at once.
+void stop_promptly(mg_context *context, const ServeAddress &address) {
+    sockaddr_in listener{};
+    listener.sin_family = AF_INET;
+    listener.sin_port = htons(static_cast<std::uint16_t>(address.port));
+    const std::string host = address.host == "0.0.0.0" ? "127.0.0.1" : address.host;
+    if (inet_pton(AF_INET, host.c_str(), &listener.sin_addr) != 1) {
+        mg_stop(context);
+        return;
+    }
+    std::atomic<bool> stopped{false};
+    std::thread knocker([&] {
+        while (!stopped) {
+            knock(listener);
+            std::this_thread::sleep_for(kKnockInterval);
+        }
+    });
+    mg_stop(context);
+    stopped = true;
+    knocker.join();
+}
 } // namespace
 
 ServeAddress parse_serve_address(const std::string &text) {
@@ -130,7 +166,7 @@ LiveViewServer::LiveViewServer(const ServeAddress &address, std::string page, st
 LiveViewServer::~LiveViewServer() {
     rows_.close("");
     rows_.wait_for_no_viewers(kFarewell);
-    mg_stop(context_);
+    stop_promptly(context_, address_);
 }
 
 int LiveViewServer::serve_page(mg_connection *connection, void *server) {

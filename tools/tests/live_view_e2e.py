@@ -149,8 +149,11 @@ class LiveView(ToolTest):
         proc.stdout.readline()
         self.assertTrue(proc.stdout.readline())
         proc.send_signal(signal.SIGINT)
-        # The input stays open: the signal alone ends the run, the streams and the server.
+        signalled = time.monotonic()
+        # The input stays open: the signal alone ends the run, the streams and the server, at once
+        # (the server's own stop would wait up to 2 s).
         out, err = proc.communicate(timeout=60)
+        self.assertLess(time.monotonic() - signalled, 1.5)
         proc.stdin.close()
         self.assertEqual(proc.returncode, 0, err)
         for viewer in viewers:
