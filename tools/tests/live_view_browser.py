@@ -261,6 +261,8 @@ class LiveView(unittest.TestCase):
             self.assertLessEqual(abs(row["angle"] - angle), 6, row)
         self.assertEqual(page["rows"], len(rows))
         self.assert_drawn_like_the_row(page, rows[-1], False)
+        errors = [e for e in self.browser.get_log("browser") if e["level"] == "SEVERE"]
+        self.assertEqual(errors, [])
         self.save_screenshot("live_view_linear.png")
         self.report_delays("4 microphones in a line", delays)
 
