@@ -54,6 +54,11 @@ std::vector<double> plane_wave_delays(const std::vector<Vec3> &mics, Vec3 toward
     return delays;
 }
 
+AngleSpan reported_angles(ArrayShape shape) {
+    // A line cannot tell front from back; a circle sees all round, starting where a line does.
+    return shape == ArrayShape::linear ? AngleSpan{-90, 90} : AngleSpan{-90, 269};
+}
+
 double normalise_angle(ArrayShape shape, double angle_deg) {
     if (shape == ArrayShape::linear) {
         // A line cannot tell front from back: mirror the rear half onto the front.

@@ -49,6 +49,13 @@ double speed_of_sound(double celsius);
 std::vector<double> plane_wave_delays(const std::vector<Vec3> &mics, Vec3 towards_source,
                                       double sound_speed);
 
+// The span of angles, in whole degrees, that an array of this shape reports.
+struct AngleSpan {
+    int lowest;
+    int highest;
+};
+AngleSpan reported_angles(ArrayShape shape);
+
 // Angles the array can tell apart, as the library reports them.
 double normalise_angle(ArrayShape shape, double angle_deg);
 

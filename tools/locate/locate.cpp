@@ -1,11 +1,14 @@
 #include "locate.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string>
 
+#include "live_view_page.h"
+#include "live_view_server.h"
 #include "localiser.h"
 #include "own_stdout.h"
 #include "progress.h"
@@ -40,6 +43,28 @@ std::int64_t sample_limit(const LocateOptions &options, int sample_rate) {
     return samples < 0x1p62 ? std::llround(samples) : kEndless;
 }
 
+std::string input_name(const LocateOptions &options) {
+    if (!options.device.empty()) return options.device;
+    return options.file == kStdinName ? "standard input" : options.file;
+}
+
+// A late viewer's trace starts full; very short windows would make that a long replay.
+constexpr std::size_t kFewestBacklogRows = 64;
+constexpr std::size_t kMostBacklogRows = 4096;
+
+std::unique_ptr<LiveViewServer> start_live_view(const LocateOptions &options, const Localiser &localiser,
+                                                const SampleSource &input) {
+    const double row_seconds = static_cast<double>(localiser.samples_per_row()) / input.sample_rate();
+    const LiveViewSetup setup{input_name(options), parse_shape(options.array.geometry), input.channels(),
+                              options.array.spacing_cm, row_seconds};
+    const auto history_rows = static_cast<std::size_t>(std::ceil(kLiveViewHistorySeconds / row_seconds));
+    auto view = std::make_unique<LiveViewServer>(
+        parse_serve_address(options.serve), live_view_page(setup),
+        std::clamp(history_rows, kFewestBacklogRows, kMostBacklogRows));
+    note("live view on " + view->url());
+    return view;
+}
+
 // The audio the rows cover: a window cut short by the stop is not reported.
 void summarise(const RunTally &tally, std::int64_t samples_per_row, int sample_rate) {
     if (!stop_requested() && tally.overruns == 0) return;
@@ -59,8 +84,16 @@ void locate(const LocateOptions &options) {
     if (input->frames() && *input->frames() < localiser.samples_per_row())
         throw ToolError("the recording is shorter than one row (" +
                         std::to_string(localiser.samples_per_row()) + " samples per channel)");
-    const auto writer = make_report_writer(options.format, results.stream(),
-                                           columns_for(options, localiser, *input));
+    const auto columns = columns_for(options, localiser, *input);
+    // Before the header: a server that cannot start leaves no output behind.
+    const auto view = options.serve.empty() ? nullptr : start_live_view(options, localiser, *input);
+    auto writer = make_report_writer(options.format, results.stream(), columns);
+    if (view) {
+        writer = make_tee_writer(std::move(writer),
+                                 make_object_line_writer(columns, [&view](const std::string &row) {
+                                     view->publish(row);
+                                 }));
+    }
     if (input->live()) catch_stop_signals();
     const double total = input->frames() ? static_cast<double>(*input->frames()) / input->sample_rate() : 0;
     Progress progress(total, stderr_is_terminal(), results.is_terminal());
@@ -73,6 +106,7 @@ void locate(const LocateOptions &options) {
         }};
     const RunTally tally = localiser.run(*input, *writer, sample_limit(options, input->sample_rate()), hooks);
     results.close();
+    if (view) view->end(tally.rows);
     summarise(tally, localiser.samples_per_row(), input->sample_rate());
 }
 

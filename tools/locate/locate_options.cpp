@@ -44,6 +44,9 @@ void add_locate_options(CLI::App &app, LocateOptions &options) {
     app.add_option("--format", options.format, "Output form; jsonl is one object per line")
         ->check(CLI::IsMember({"table", "csv", "json", "jsonl"}))
         ->capture_default_str();
+    app.add_option("--serve", options.serve,
+                   "Also show the directions live in a browser at [ADDR:]PORT (ADDR 127.0.0.1 "
+                   "unless given; 0.0.0.0 for every network)");
 }
 
 void check_input_choice(const LocateOptions &options) {
@@ -51,6 +54,8 @@ void check_input_choice(const LocateOptions &options) {
         throw ToolError("give a FILE, - for standard input, or --device");
     if (options.raw_rate > 0 && options.file != kStdinName)
         throw ToolError("--raw-rate and --raw-channels describe standard input: give - as the FILE");
+    if (!options.serve.empty() && options.mode != "direction")
+        throw ToolError("--serve shows directions: it needs --mode direction");
 }
 
 } // namespace tools

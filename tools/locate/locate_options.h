@@ -26,6 +26,7 @@ struct LocateOptions {
     int frames = 32;
     std::string mode = "direction";
     std::string format = "table";
+    std::string serve;
 };
 
 void add_locate_options(CLI::App &app, LocateOptions &options);

@@ -135,7 +135,7 @@ private:
 // JSON and JSON lines hold the same objects; they differ in what goes around them.
 class ObjectWriter : public ReportWriter {
 public:
-    ObjectWriter(std::FILE *out, Cells columns) : out_(out), columns_(std::move(columns)) {}
+    explicit ObjectWriter(Cells columns) : columns_(std::move(columns)) {}
 
     void row(const DirectionRow &r) override {
         Json o;
@@ -155,7 +155,6 @@ public:
 
 protected:
     virtual void object(const Json &o) = 0;
-    std::FILE *out_;
 
 private:
     void add_live(Json &o, std::size_t column, const std::optional<LiveStamp> &live) const {
@@ -170,7 +169,7 @@ private:
 // An array laid out as a whole one would be, written element by element.
 class JsonWriter : public ObjectWriter {
 public:
-    JsonWriter(std::FILE *out, Cells columns) : ObjectWriter(out, std::move(columns)) { put(out_, "["); }
+    JsonWriter(std::FILE *out, Cells columns) : ObjectWriter(std::move(columns)), out_(out) { put(out_, "["); }
 
     void finish() override { put(out_, empty_ ? "]\n" : "\n]\n"); }
 
@@ -186,25 +185,63 @@ private:
     }
 
     static constexpr int kIndent = 2;
+    std::FILE *out_;
     bool empty_ = true;
 };
 
-class JsonLinesWriter : public ObjectWriter {
+class ObjectLineWriter : public ObjectWriter {
 public:
-    using ObjectWriter::ObjectWriter;
+    ObjectLineWriter(Cells columns, std::function<void(const std::string &)> line)
+        : ObjectWriter(std::move(columns)), line_(std::move(line)) {}
     void finish() override {}
 
 private:
-    void object(const Json &o) override { put(out_, o.dump() + '\n'); }
+    void object(const Json &o) override { line_(o.dump()); }
+
+    std::function<void(const std::string &)> line_;
+};
+
+class TeeWriter : public ReportWriter {
+public:
+    TeeWriter(std::unique_ptr<ReportWriter> first, std::unique_ptr<ReportWriter> second)
+        : first_(std::move(first)), second_(std::move(second)) {}
+
+    void row(const DirectionRow &r) override {
+        first_->row(r);
+        second_->row(r);
+    }
+    void row(const DelayRow &r) override {
+        first_->row(r);
+        second_->row(r);
+    }
+    void finish() override {
+        first_->finish();
+        second_->finish();
+    }
+
+private:
+    std::unique_ptr<ReportWriter> first_;
+    std::unique_ptr<ReportWriter> second_;
 };
 
 } // namespace
+
+std::unique_ptr<ReportWriter> make_object_line_writer(std::vector<std::string> columns,
+                                                      std::function<void(const std::string &)> line) {
+    return std::make_unique<ObjectLineWriter>(std::move(columns), std::move(line));
+}
+
+std::unique_ptr<ReportWriter> make_tee_writer(std::unique_ptr<ReportWriter> first,
+                                              std::unique_ptr<ReportWriter> second) {
+    return std::make_unique<TeeWriter>(std::move(first), std::move(second));
+}
 
 std::unique_ptr<ReportWriter> make_report_writer(const std::string &format, std::FILE *out,
                                                  std::vector<std::string> columns) {
     if (format == "csv") return std::make_unique<CsvWriter>(out, columns);
     if (format == "json") return std::make_unique<JsonWriter>(out, std::move(columns));
-    if (format == "jsonl") return std::make_unique<JsonLinesWriter>(out, std::move(columns));
+    if (format == "jsonl")
+        return make_object_line_writer(std::move(columns), [out](const std::string &line) { put(out, line + '\n'); });
     return std::make_unique<TableWriter>(out, columns);
 }
 

@@ -3,6 +3,7 @@
 #define TOOLS_REPORT_H
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +46,13 @@ public:
 // `columns` names every column of the rows to come, time first. A failed write is a ToolError.
 std::unique_ptr<ReportWriter> make_report_writer(const std::string &format, std::FILE *out,
                                                  std::vector<std::string> columns);
+
+// The objects of --format jsonl, each handed to `line` without its newline.
+std::unique_ptr<ReportWriter> make_object_line_writer(std::vector<std::string> columns,
+                                                      std::function<void(const std::string &)> line);
+// Hands every row to `first`, then to `second`.
+std::unique_ptr<ReportWriter> make_tee_writer(std::unique_ptr<ReportWriter> first,
+                                              std::unique_ptr<ReportWriter> second);
 
 std::vector<std::string> direction_columns();
 std::vector<std::string> delay_columns(int pairs);

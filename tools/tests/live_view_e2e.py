@@ -1,0 +1,233 @@
+"""The live view over HTTP: the event stream carries the rows of standard output to every viewer,
+nothing else is served, a 17th viewer is turned away, a viewer that stops reading holds nobody
+up, and the server listens where it is told and stops with the tool."""
+import http.client
+import json
+import re
+import signal
+import socket
+import subprocess
+import threading
+import time
+import unittest
+import wave
+
+from tools_e2e import ToolTest, locate_command
+
+URL_LINE = re.compile(r"^iaassl_locate: live view on http://([^/]+):(\d+)/$")
+MAX_VIEWERS = 16
+
+
+def start_serving(*args, serve="127.0.0.1:0", header=b""):
+    """The tool reading standard input and serving; returns it and the port it took. A WAV
+    stream's `header` is read before the server starts."""
+    proc = subprocess.Popen(locate_command("-", "--serve", serve, *args), stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    proc.stdin.write(header)
+    proc.stdin.flush()
+    line = proc.stderr.readline().decode().rstrip("\n")
+    match = URL_LINE.match(line)
+    if not match:
+        proc.kill()
+        raise AssertionError(f"no address line: {line!r} {proc.communicate()}")
+    return proc, int(match.group(2))
+
+
+def get(port, path):
+    conn = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
+    conn.request("GET", path)
+    response = conn.getresponse()
+    return response.status, response.getheader("Content-Type"), response.read().decode()
+
+
+def open_events(port):
+    """A viewer of the event stream, once the server has taken it in: the response head is read."""
+    conn = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
+    conn.request("GET", "/events")
+    return conn.getresponse()
+
+
+def events_of(stream_text):
+    """The SSE events of a whole stream, as (name, data) pairs; comments skipped."""
+    events = []
+    for block in stream_text.split("\n\n"):
+        fields = [line.split(": ", 1) for line in block.splitlines() if not line.startswith(":")]
+        if fields:
+            named = dict(fields)
+            events.append((named.get("event", "message"), named["data"]))
+    return events
+
+
+def listening_addresses(port):
+    """Local addresses of the sockets listening on `port`, as the kernel shows them."""
+    found = []
+    for table in ("/proc/net/tcp", "/proc/net/tcp6"):
+        with open(table) as f:
+            for line in f.readlines()[1:]:
+                local, state = line.split()[1], line.split()[3]
+                address, hex_port = local.split(":")
+                if state == "0A" and int(hex_port, 16) == port:
+                    found.append(address)
+    return found
+
+
+def without_capture_time(lines):
+    rows = [json.loads(line) for line in lines]
+    for row in rows:
+        row.pop("capture_time")
+    return rows
+
+
+class LiveView(ToolTest):
+    def setUp(self):
+        super().setUp()
+        self.wav = self.scene("s30.wav", "--angle", 30, "--duration", 3, "--snr", 25)
+        with open(self.wav, "rb") as f:
+            self.wav_bytes = f.read()
+        with wave.open(self.wav) as w:
+            self.samples = w.readframes(w.getnframes())
+        self.header = self.wav_bytes[:len(self.wav_bytes) - len(self.samples)]
+
+    def test_every_viewer_gets_the_rows_of_standard_output_and_nothing_else_is_served(self):
+        proc, port = start_serving("--format", "jsonl", header=self.header)
+        self.assertEqual(listening_addresses(port), ["0100007F"])
+        status, kind, page = get(port, "/")
+        self.assertEqual((status, kind), (200, "text/html; charset=utf-8"))
+        config = json.loads(re.search(r"const CONFIG = (\{.*?\});", page).group(1))
+        self.assertEqual(config, {"input": "standard input", "geometry": "linear", "microphones": 4,
+                                  "spacing_cm": 5.0, "angle_min": -90, "angle_max": 90,
+                                  "row_seconds": 0.256, "history_seconds": 30})
+        for path in ("/x", "/events/x", "/index.html", "/favicon.ico", "/../../../etc/passwd",
+                     "/%2e%2e/%2e%2e/etc/passwd", "//etc/passwd"):
+            with self.subTest(path=path):
+                self.assertEqual(get(port, path)[0], 404)
+        viewers = [open_events(port) for _ in range(2)]
+        for viewer in viewers:
+            self.assertEqual((viewer.status, viewer.getheader("Content-Type")),
+                             (200, "text/event-stream"))
+        out, err = proc.communicate(self.samples, timeout=300)
+        self.assertEqual(proc.returncode, 0, err)
+        lines = out.decode().splitlines()
+        self.assertEqual(len(lines), 3 * 16000 // (32 * 128))
+        for viewer in viewers:
+            events = events_of(viewer.read().decode())
+            self.assertEqual(events, [("message", line) for line in lines] +
+                             [("end", json.dumps({"rows": len(lines)}, separators=(",", ":")))])
+        # Viewers or not, standard output holds the same rows.
+        alone = subprocess.run(locate_command("-", "--format", "jsonl"), input=self.wav_bytes,
+                               capture_output=True, timeout=300)
+        self.assertEqual(without_capture_time(alone.stdout.decode().splitlines()),
+                         without_capture_time(lines))
+        # A late viewer first gets what it missed, then the rest.
+        proc, port = start_serving("--format", "jsonl", "--raw-rate", 16000, "--raw-channels", 4)
+        window = 32 * 128 * 8
+        proc.stdin.write(self.samples[:2 * window])
+        proc.stdin.flush()
+        missed = [proc.stdout.readline().rstrip(b"\n") for _ in range(2)]
+        late = open_events(port)
+        proc.stdin.write(self.samples[2 * window:])
+        out, err = proc.communicate(timeout=300)
+        self.assertEqual(proc.returncode, 0, err)
+        missed = [line.decode() for line in missed]
+        self.assertEqual([data for name, data in events_of(late.read().decode()) if name == "message"],
+                         missed + out.decode().splitlines())
+
+    def test_the_seventeenth_viewer_is_turned_away_and_a_signal_ends_every_stream(self):
+        proc, port = start_serving("--raw-rate", 16000, "--raw-channels", 4, "--format", "csv")
+        viewers = [open_events(port) for _ in range(MAX_VIEWERS)]
+        self.assertEqual({v.status for v in viewers}, {200})
+        self.assertEqual(get(port, "/events")[0], 503)
+        self.assertEqual(get(port, "/")[0], 200)
+        viewers.pop().close()
+        deadline = time.monotonic() + 30
+        while (replacement := open_events(port)).status == 503 and time.monotonic() < deadline:
+            time.sleep(0.1)
+        self.assertEqual(replacement.status, 200)
+        viewers.append(replacement)
+        proc.stdin.write(self.samples[:32 * 128 * 8])
+        proc.stdin.flush()
+        proc.stdout.readline()
+        self.assertTrue(proc.stdout.readline())
+        proc.send_signal(signal.SIGINT)
+        # The input stays open: the signal alone ends the run, the streams and the server.
+        out, err = proc.communicate(timeout=60)
+        proc.stdin.close()
+        self.assertEqual(proc.returncode, 0, err)
+        for viewer in viewers:
+            events = events_of(viewer.read().decode())
+            self.assertEqual(events[-1], ("end", '{"rows":1}'))
+            self.assertEqual(len(events), 2)
+        with self.assertRaises(ConnectionRefusedError):
+            socket.create_connection(("127.0.0.1", port), timeout=10)
+
+    def test_a_viewer_that_stops_reading_holds_up_neither_the_run_nor_the_others(self):
+        scene = self.scene("long.wav", "--angle", -40, "--duration", 60)
+        with open(scene, "rb") as f:
+            stream = f.read()
+        with wave.open(scene) as w:
+            header = stream[:len(stream) - 2 * w.getnchannels() * w.getnframes()]
+        args = ["--frames", 1, "--format", "jsonl"]
+
+        def timed_run(stalled):
+            """Seconds until the last row is out, and until the tool has exited."""
+            proc, port = start_serving(*args, header=header)
+            reader = open_events(port)
+            received = []
+            reading = threading.Thread(target=lambda: received.append(reader.read().decode()))
+            reading.start()
+            if stalled:
+                stuck = socket.socket()
+                stuck.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+                stuck.connect(("127.0.0.1", port))
+                stuck.sendall(b"GET /events HTTP/1.1\r\nHost: x\r\n\r\n")
+                time.sleep(0.5)
+            started = time.monotonic()
+            feeding = threading.Thread(target=lambda: (proc.stdin.write(stream[len(header):]),
+                                                       proc.stdin.close()))
+            feeding.start()
+            lines = [line.decode().rstrip("\n") for line in proc.stdout]
+            rows_out = time.monotonic() - started
+            feeding.join()
+            proc.wait(timeout=600)
+            exited = time.monotonic() - started
+            self.assertEqual(proc.returncode, 0)
+            reading.join()
+            self.assertEqual([data for name, data in events_of(received[0]) if name == "message"],
+                             lines)
+            if stalled:
+                stuck.close()
+            return rows_out, exited, proc.stderr.read().decode().splitlines()
+
+        alone, _, notes = timed_run(False)
+        self.assertEqual(notes, [])
+        held, exited, notes = timed_run(True)
+        self.assertEqual(len(notes), 1, notes)
+        dropped = int(re.match(r"iaassl_locate: a live view viewer fell behind: (\d+) rows were not "
+                               r"sent to it$", notes[0]).group(1))
+        self.assertGreater(dropped, 0)
+        self.assertLess(held, alone * 1.5 + 0.5, (alone, held))
+        # Only the exit waits for the stuck viewer, as long as a write to it may block.
+        self.assertLess(exited, held + 3, (held, exited))
+
+    def test_the_address_it_listens_on(self):
+        cases = [("0", ["0100007F"]), ("127.0.0.1:0", ["0100007F"]), ("0.0.0.0:0", ["00000000"]),
+                 ("[::1]:0", ["00000000000000000000000001000000"])]
+        for serve, addresses in cases:
+            with self.subTest(serve=serve):
+                proc, port = start_serving("--raw-rate", 16000, "--raw-channels", 4, serve=serve)
+                self.assertEqual(listening_addresses(port), addresses)
+                out, err = proc.communicate(b"", timeout=60)
+                self.assertEqual(proc.returncode, 0, err)
+        # Another tool serving holds its port: a second one is refused, not let in beside it.
+        busy, taken = start_serving("--raw-rate", 16000, "--raw-channels", 4)
+        for serve, words in ((f"127.0.0.1:{taken}", ["Address already in use"]),
+                             ("70000", ["0 to 65535"]), ("port", ["[ADDR:]PORT"]), (":80", ["[ADDR:]PORT"]),
+                             ("no.such.host.invalid:0", ["cannot serve"])):
+            with self.subTest(serve=serve):
+                self.assert_refused([self.wav, "--serve", serve], *words)
+        busy.communicate(b"", timeout=60)
+        self.assert_refused([self.wav, "--serve", "0", "--mode", "delays"], "--mode direction")
+
+
+if __name__ == "__main__":
+    unittest.main()
