@@ -148,7 +148,10 @@ class LiveTool:
             self.proc.kill()
         self.proc.wait(timeout=60)
         self.feeder.join(timeout=60)
-        self.proc.stdin.close()
+        try:
+            self.proc.stdin.close()
+        except BrokenPipeError:
+            pass
         for thread in self.readers:
             thread.join(timeout=60)
         self.proc.stdout.close()
@@ -170,6 +173,10 @@ class LiveView(unittest.TestCase):
     def tearDownClass(cls):
         cls.browser.quit()
         cls.tmp.cleanup()
+
+    def setUp(self):
+        # What an earlier test left in the browser's log is not this test's.
+        self.browser.get_log("browser")
 
     def scene_samples(self, name, *args):
         path = os.path.join(self.tmp.name, name)
