@@ -1,15 +1,14 @@
 #include "live_view_server.h"
 
-#include <httplib.h>
+#include <civetweb.h>
 
 #include <pthread.h>
-#include <sys/socket.h>
 
-#include <atomic>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "tool_error.h"
 
@@ -21,16 +20,25 @@ constexpr std::size_t kMaxViewers = 16;
 constexpr std::size_t kSpareWorkers = 4;
 // A comment now and then shows a viewer who has gone, and keeps proxies from closing the stream.
 constexpr std::chrono::milliseconds kKeepAliveInterval{10000};
-// A viewer whose connection takes nothing for this long is cut off; its browser reconnects.
-constexpr int kWriteTimeoutSeconds = 1;
-constexpr int kReadTimeoutSeconds = 2;
-// A fixed send buffer, plenty for a few rows a second, keeps rows for a viewer who is not
-// reading in that viewer's bounded queue rather than in kernel buffers that grow to megabytes.
-constexpr int kSendBufferBytes = 64 * 1024;
+// How long a read from or a write to a viewer may wait; one that takes nothing for this long is
+// cut off, and its browser reconnects.
+constexpr const char *kNetworkTimeoutMs = "1000";
+// At the end, how long the viewers get to take their last words before the server stops.
+constexpr std::chrono::milliseconds kFarewell{1000};
 constexpr const char *kKeepAlive = ": keep-alive\n\n";
-constexpr const char *kPageSecurity =
-    "default-src 'none'; style-src 'unsafe-inline'; script-src 'unsafe-inline'; "
-    "connect-src 'self'; img-src data:";
+constexpr const char *kPageHead =
+    "HTTP/1.1 200 OK\r\n"
+    "Content-Type: text/html; charset=utf-8\r\n"
+    "Cache-Control: no-store\r\n"
+    "Content-Security-Policy: default-src 'none'; style-src 'unsafe-inline'; "
+    "script-src 'unsafe-inline'; connect-src 'self'; img-src data:\r\n"
+    "X-Content-Type-Options: nosniff\r\n"
+    "Connection: close\r\n";
+constexpr const char *kEventsHead =
+    "HTTP/1.1 200 OK\r\n"
+    "Content-Type: text/event-stream\r\n"
+    "Cache-Control: no-cache\r\n"
+    "Connection: close\r\n\r\n";
 
 std::string event(const std::string &name, const std::string &data) {
     return (name.empty() ? "" : "event: " + name + "\n") + "data: " + data + "\n\n";
@@ -45,27 +53,12 @@ int parse_port(const std::string &text, const std::string &whole) {
     return port;
 }
 
-// Reusing the address lets the tool start again at once on the port it just left; unlike the
-// library's default, no second process may share the port and take some of its viewers.
-void set_socket_options(int socket) {
-    const int yes = 1;
-    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    setsockopt(socket, SOL_SOCKET, SO_SNDBUF, &kSendBufferBytes, sizeof kSendBufferBytes);
+bool is_get(mg_connection *connection) {
+    return std::strcmp(mg_get_request_info(connection)->request_method, "GET") == 0;
 }
 
-// The listener and its workers leave SIGINT and SIGTERM to the run, which stops on them.
-std::thread start_without_stop_signals(httplib::Server &http, std::atomic<bool> &listened) {
-    sigset_t stop_signals, previous;
-    sigemptyset(&stop_signals);
-    sigaddset(&stop_signals, SIGINT);
-    sigaddset(&stop_signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop_signals, &previous);
-    std::thread listener([&http, &listened] {
-        http.listen_after_bind();
-        listened = true;
-    });
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    return listener;
+bool send(mg_connection *connection, const std::string &text) {
+    return mg_write(connection, text.data(), text.size()) == static_cast<int>(text.size());
 }
 
 void note_dropped(std::int64_t dropped) {
@@ -73,78 +66,100 @@ void note_dropped(std::int64_t dropped) {
         std::fprintf(stderr, "iaassl_locate: a live view viewer fell behind: %lld rows were not sent to it\n",
                      static_cast<long long>(dropped));
 }
+
+// The server's first complaint (a port it cannot bind, say) explains a failure to start; the
+// ones after it only say that it failed.
+std::mutex complaint_mutex;
+std::string first_complaint;
+
+int keep_complaint(const mg_connection *, const char *message) {
+    std::lock_guard<std::mutex> lock(complaint_mutex);
+    if (first_complaint.empty()) first_complaint = message;
+    return 1;
+}
+
+// The server's threads leave SIGINT and SIGTERM to the run, which stops on them.
+mg_context *start_without_stop_signals(const mg_init_data &init, mg_error_data &error) {
+    sigset_t stop_signals, previous;
+    sigemptyset(&stop_signals);
+    sigaddset(&stop_signals, SIGINT);
+    sigaddset(&stop_signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop_signals, &previous);
+    mg_context *context = mg_start2(const_cast<mg_init_data *>(&init), &error);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return context;
+}
 } // namespace
 
 ServeAddress parse_serve_address(const std::string &text) {
     const auto colon = text.rfind(':');
     if (colon == std::string::npos) return {"127.0.0.1", parse_port(text, text)};
-    std::string host = text.substr(0, colon);
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
-    if (host.empty()) throw ToolError("--serve wants [ADDR:]PORT, not '" + text + "'");
+    const std::string host = text.substr(0, colon);
+    if (host.empty() || host.find(':') != std::string::npos)
+        throw ToolError("--serve wants [ADDR:]PORT with an IPv4 address, not '" + text + "'");
     return {host, parse_port(text.substr(colon + 1), text)};
 }
 
 LiveViewServer::LiveViewServer(const ServeAddress &address, std::string page, std::size_t backlog_rows)
-    : address_(address), page_(std::move(page)), rows_(kMaxViewers, backlog_rows),
-      http_(std::make_unique<httplib::Server>()) {
-    http_->new_task_queue = [] { return new httplib::ThreadPool(kMaxViewers + kSpareWorkers); };
-    // A worker per connection: one request each, so none sits on an idle connection.
-    http_->set_keep_alive_max_count(1);
-    http_->set_read_timeout(kReadTimeoutSeconds);
-    http_->set_write_timeout(kWriteTimeoutSeconds);
-    http_->set_socket_options(set_socket_options);
-    http_->Get("/", [this](const httplib::Request &, httplib::Response &response) {
-        response.set_header("Cache-Control", "no-store");
-        response.set_header("Content-Security-Policy", kPageSecurity);
-        response.set_header("X-Content-Type-Options", "nosniff");
-        response.set_content(page_, "text/html; charset=utf-8");
-    });
-    http_->Get("/events", [this](const httplib::Request &, httplib::Response &response) {
-        const auto viewer = rows_.join();
-        if (!viewer) {
-            response.status = 503;
-            response.set_content("the live view has as many viewers as it takes, or has ended\n",
-                                 "text/plain; charset=utf-8");
-            return;
-        }
-        response.set_header("Cache-Control", "no-cache");
-        response.set_chunked_content_provider(
-            "text/event-stream",
-            [this, id = *viewer](std::size_t, httplib::DataSink &sink) {
-                const auto delivery = rows_.next(id, kKeepAliveInterval);
-                std::string text = delivery.text.empty() && !delivery.over ? kKeepAlive : delivery.text;
-                text += delivery.closing;
-                if (!text.empty() && !sink.write(text.data(), text.size())) return false;
-                if (delivery.over) sink.done();
-                return true;
-            },
-            [this, id = *viewer](bool) { note_dropped(rows_.leave(id)); });
-    });
-    http_->set_error_handler([](const httplib::Request &, httplib::Response &response) {
-        if (response.body.empty())
-            response.set_content(std::to_string(response.status) + "\n", "text/plain; charset=utf-8");
-    });
-    errno = 0;
-    const bool bound = address_.port == 0 ? (address_.port = http_->bind_to_any_port(address_.host)) > 0
-                                          : http_->bind_to_port(address_.host, address_.port);
-    if (!bound)
-        throw ToolError("cannot serve the live view on " + address_.host + ":" +
-                        std::to_string(address_.port) + (errno ? std::string(": ") + std::strerror(errno) : ""));
-    listener_ = start_without_stop_signals(*http_, listened_);
+    : address_(address), page_(std::move(page)), rows_(kMaxViewers, backlog_rows) {
+    mg_init_library(0);
+    const std::string listen = address_.host + ":" + std::to_string(address_.port);
+    const std::string workers = std::to_string(kMaxViewers + kSpareWorkers);
+    // No document root: nothing on disk is ever served, and every path without a handler is 404.
+    const char *options[] = {"listening_ports", listen.c_str(), "num_threads", workers.c_str(),
+                             "request_timeout_ms", kNetworkTimeoutMs, "enable_keep_alive", "no",
+                             nullptr};
+    mg_callbacks callbacks{};
+    callbacks.log_message = keep_complaint;
+    const mg_init_data init{&callbacks, this, options};
+    char reason[256] = "";
+    mg_error_data error{};
+    error.text = reason;
+    error.text_buffer_size = sizeof reason;
+    context_ = start_without_stop_signals(init, error);
+    if (context_ == nullptr) {
+        std::lock_guard<std::mutex> lock(complaint_mutex);
+        throw ToolError("cannot serve the live view: " + (first_complaint.empty() ? reason : first_complaint));
+    }
+    mg_server_port port{};
+    if (mg_get_server_ports(context_, 1, &port) == 1) address_.port = port.port;
+    mg_set_request_handler(context_, "/$", &LiveViewServer::serve_page, this);
+    mg_set_request_handler(context_, "/events$", &LiveViewServer::serve_events, this);
 }
 
 LiveViewServer::~LiveViewServer() {
     rows_.close("");
-    // A stop before the listener runs would go unheard, and the listener would never return.
-    while (!http_->is_running() && !listened_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    http_->stop();
-    listener_.join();
+    rows_.wait_for_no_viewers(kFarewell);
+    mg_stop(context_);
+}
+
+int LiveViewServer::serve_page(mg_connection *connection, void *server) {
+    if (!is_get(connection)) return mg_send_http_error(connection, 405, "GET only\n"), 405;
+    const std::string &page = static_cast<LiveViewServer *>(server)->page_;
+    send(connection, kPageHead + ("Content-Length: " + std::to_string(page.size()) + "\r\n\r\n") + page);
+    return 200;
+}
+
+int LiveViewServer::serve_events(mg_connection *connection, void *server) {
+    if (!is_get(connection)) return mg_send_http_error(connection, 405, "GET only\n"), 405;
+    RowBroadcast &rows = static_cast<LiveViewServer *>(server)->rows_;
+    const auto viewer = rows.join();
+    if (!viewer) {
+        mg_send_http_error(connection, 503, "the live view has as many viewers as it takes, or has ended\n");
+        return 503;
+    }
+    bool open = send(connection, kEventsHead);
+    while (open) {
+        const auto delivery = rows.next(*viewer, kKeepAliveInterval);
+        const std::string text = delivery.text.empty() && !delivery.over ? kKeepAlive : delivery.text;
+        open = send(connection, text + delivery.closing) && !delivery.over;
+    }
+    note_dropped(rows.leave(*viewer));
+    return 200;
 }
 
 std::string LiveViewServer::url() const {
-    const bool v6 = address_.host.find(':') != std::string::npos;
-    return "http://" + (v6 ? "[" + address_.host + "]" : address_.host) + ":" +
-           std::to_string(address_.port) + "/";
+    return "http://" + address_.host + ":" + std::to_string(address_.port) + "/";
 }
 
 void LiveViewServer::publish(const std::string &row_object) { rows_.publish(event("", row_object)); }

@@ -3,18 +3,14 @@
 #ifndef TOOLS_LIVE_VIEW_SERVER_H
 #define TOOLS_LIVE_VIEW_SERVER_H
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <thread>
 
 #include "row_broadcast.h"
 
-namespace httplib {
-class Server;
-}
+struct mg_connection;
+struct mg_context;
 
 namespace tools {
 
@@ -23,8 +19,7 @@ struct ServeAddress {
     int port = 0;
 };
 
-// [ADDR:]PORT, the address alone in brackets for IPv6; 127.0.0.1 when none is given. A port of
-// 0 takes any free one.
+// [ADDR:]PORT with an IPv4 address; 127.0.0.1 when none is given. A port of 0 takes any free one.
 ServeAddress parse_serve_address(const std::string &text);
 
 class LiveViewServer {
@@ -45,12 +40,13 @@ public:
     void end(std::int64_t rows);
 
 private:
+    static int serve_page(mg_connection *connection, void *server);
+    static int serve_events(mg_connection *connection, void *server);
+
     ServeAddress address_;
     std::string page_;
     RowBroadcast rows_;
-    std::unique_ptr<httplib::Server> http_;
-    std::atomic<bool> listened_{false};
-    std::thread listener_;
+    mg_context *context_ = nullptr;
 };
 
 } // namespace tools

@@ -13,10 +13,19 @@ std::optional<RowBroadcast::ViewerId> RowBroadcast::join() {
 }
 
 std::int64_t RowBroadcast::leave(ViewerId viewer) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const std::int64_t dropped = viewer->dropped;
-    viewers_.erase(viewer);
+    std::int64_t dropped = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        dropped = viewer->dropped;
+        viewers_.erase(viewer);
+    }
+    changed_.notify_all();
     return dropped;
+}
+
+void RowBroadcast::wait_for_no_viewers(std::chrono::milliseconds wait) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, wait, [&] { return viewers_.empty(); });
 }
 
 void RowBroadcast::push(std::deque<std::string> &queue, const std::string &row, std::size_t limit,

@@ -44,6 +44,9 @@ public:
     // Ends the stream for every viewer; later rows are not sent.
     void close(const std::string &closing);
 
+    // Waits up to `wait` for every viewer to have left.
+    void wait_for_no_viewers(std::chrono::milliseconds wait);
+
     // Waits up to `wait` for rows or the end.
     Delivery next(ViewerId viewer, std::chrono::milliseconds wait);
 

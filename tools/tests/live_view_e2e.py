@@ -161,16 +161,13 @@ class LiveView(ToolTest):
             socket.create_connection(("127.0.0.1", port), timeout=10)
 
     def test_a_viewer_that_stops_reading_holds_up_neither_the_run_nor_the_others(self):
-        scene = self.scene("long.wav", "--angle", -40, "--duration", 60)
-        with open(scene, "rb") as f:
-            stream = f.read()
-        with wave.open(scene) as w:
-            header = stream[:len(stream) - 2 * w.getnchannels() * w.getnframes()]
-        args = ["--frames", 1, "--format", "jsonl"]
+        # More rows than the kernel's buffers take in for a viewer that reads nothing (megabytes).
+        stream = self.samples * 200
+        args = ["--raw-rate", 16000, "--raw-channels", 4, "--frames", 1, "--format", "jsonl"]
 
         def timed_run(stalled):
             """Seconds until the last row is out, and until the tool has exited."""
-            proc, port = start_serving(*args, header=header)
+            proc, port = start_serving(*args)
             reader = open_events(port)
             received = []
             reading = threading.Thread(target=lambda: received.append(reader.read().decode()))
@@ -182,7 +179,7 @@ class LiveView(ToolTest):
                 stuck.sendall(b"GET /events HTTP/1.1\r\nHost: x\r\n\r\n")
                 time.sleep(0.5)
             started = time.monotonic()
-            feeding = threading.Thread(target=lambda: (proc.stdin.write(stream[len(header):]),
+            feeding = threading.Thread(target=lambda: (proc.stdin.write(stream),
                                                        proc.stdin.close()))
             feeding.start()
             lines = [line.decode().rstrip("\n") for line in proc.stdout]
@@ -205,13 +202,13 @@ class LiveView(ToolTest):
         dropped = int(re.match(r"iaassl_locate: a live view viewer fell behind: (\d+) rows were not "
                                r"sent to it$", notes[0]).group(1))
         self.assertGreater(dropped, 0)
-        self.assertLess(held, alone * 1.5 + 0.5, (alone, held))
-        # Only the exit waits for the stuck viewer, as long as a write to it may block.
-        self.assertLess(exited, held + 3, (held, exited))
+        # Finishing at all shows the run never waited for the stuck viewer; the time shows it
+        # did not crawl either. Only the exit gives the viewers a second to take their last words.
+        self.assertLess(held, alone * 3 + 2, (alone, held))
+        self.assertLess(exited, held + 4, (held, exited))
 
     def test_the_address_it_listens_on(self):
-        cases = [("0", ["0100007F"]), ("127.0.0.1:0", ["0100007F"]), ("0.0.0.0:0", ["00000000"]),
-                 ("[::1]:0", ["00000000000000000000000001000000"])]
+        cases = [("0", ["0100007F"]), ("127.0.0.1:0", ["0100007F"]), ("0.0.0.0:0", ["00000000"])]
         for serve, addresses in cases:
             with self.subTest(serve=serve):
                 proc, port = start_serving("--raw-rate", 16000, "--raw-channels", 4, serve=serve)
@@ -222,6 +219,7 @@ class LiveView(ToolTest):
         busy, taken = start_serving("--raw-rate", 16000, "--raw-channels", 4)
         for serve, words in ((f"127.0.0.1:{taken}", ["Address already in use"]),
                              ("70000", ["0 to 65535"]), ("port", ["[ADDR:]PORT"]), (":80", ["[ADDR:]PORT"]),
+                             ("[::1]:0", ["IPv4"]),
                              ("no.such.host.invalid:0", ["cannot serve"])):
             with self.subTest(serve=serve):
                 self.assert_refused([self.wav, "--serve", serve], *words)
