@@ -3,6 +3,7 @@ nothing else is served, a 17th viewer is turned away, a viewer that stops readin
 up, and the server listens where it is told and stops with the tool."""
 import http.client
 import json
+import os
 import re
 import signal
 import socket
@@ -238,7 +239,8 @@ class LiveView(ToolTest):
             self.assertRegex(note, r"^iaassl_locate: a live view viewer fell behind: [1-9]\d* rows "
                                    r"were not sent to it$")
         # Rows held for it would be megabytes.
-        self.assertLess(held_kib, alone_kib + 3000, (alone_kib, held_kib))
+        if os.environ.get("IAASSL_SANITIZED") != "1":
+            self.assertLess(held_kib, alone_kib + 3000, (alone_kib, held_kib))
         # Finishing at all shows the run never waited for the stuck viewer; the time shows it
         # did not crawl either. Only the exit gives the viewers a second to take their last words.
         self.assertLess(held, alone * 3 + 2, (alone, held))
