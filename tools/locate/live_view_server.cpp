@@ -95,6 +95,7 @@ mg_context *start_without_stop_signals(const mg_init_data &init, mg_error_data &
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return context;
 }
+
 // Connects and hangs up at once: what wakes a listener waiting for connections.
 void knock(const sockaddr_in &listener) {
     const int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
