@@ -17,14 +17,6 @@ Vec3 operator*(double s, Vec3 a) { return {s * a.x, s * a.y, s * a.z}; }
 double dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 double norm(Vec3 a) { return std::sqrt(dot(a, a)); }
 
-ArrayShape parse_shape(const std::string &word) {
-    if (word == "linear") return ArrayShape::linear;
-    if (word == "circular") return ArrayShape::circular;
-    throw ToolError("unknown geometry '" + word + "' (use linear or circular)");
-}
-
-int library_shape_code(ArrayShape shape) { return shape == ArrayShape::linear ? 0 : 1; }
-
 std::vector<Vec3> mic_positions(const ArrayGeometry &geometry) {
     const double d = geometry.spacing_m;
     if (geometry.shape == ArrayShape::circular) {

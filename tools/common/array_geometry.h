@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "array_shape.h"
+
 namespace tools {
 
 struct Vec3 {
@@ -20,11 +22,8 @@ Vec3 operator*(double s, Vec3 a);
 double dot(Vec3 a, Vec3 b);
 double norm(Vec3 a);
 
-enum class ArrayShape { linear, circular };
-
-ArrayShape parse_shape(const std::string &word);
-// The value IaaSsl_Set_Shape takes.
-int library_shape_code(ArrayShape shape);
+using ssl_stream::ArrayShape;
+using ssl_stream::parse_shape;
 
 struct ArrayGeometry {
     ArrayShape shape = ArrayShape::linear;

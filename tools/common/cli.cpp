@@ -4,6 +4,7 @@
 #include <iostream>
 #include <new>
 
+#include "stream_settings.h"
 #include "tool_error.h"
 
 namespace tools {
@@ -58,7 +59,7 @@ void add_array_options(CLI::App &app, ArrayOptions &options) {
         ->capture_default_str();
     // Frost is real outdoors: the library reads the 32-bit field as a signed value.
     app.add_option("--temperature", options.temperature_c, "Air temperature in degrees Celsius")
-        ->check(CLI::Range(-40, 60))
+        ->check(CLI::Range(ssl_stream::kTemperatureC.lowest, ssl_stream::kTemperatureC.highest))
         ->capture_default_str();
 }
 

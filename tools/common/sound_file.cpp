@@ -9,12 +9,12 @@
 #include <cstring>
 #include <limits>
 
+#include "sample_convert.h"
 #include "tool_error.h"
 
 namespace tools {
 
 namespace {
-constexpr float kInt16FullScale = 32768.0f;
 
 std::string system_reason(int error) {
     std::string text = std::strerror(error);
@@ -30,12 +30,6 @@ bool names_flac(const std::string &path) {
     return path.size() >= 5 && path.compare(path.size() - 5, 5, ".flac") == 0;
 }
 
-std::int16_t to_int16(float v) {
-    if (std::isnan(v)) return 0;
-    const float scaled = std::clamp(v, -1.0f, 1.0f) * kInt16FullScale;
-    constexpr long kMost = std::numeric_limits<std::int16_t>::max();
-    return static_cast<std::int16_t>(std::min(std::lrint(scaled), kMost));
-}
 } // namespace
 
 SoundReader::SoundReader(const std::string &path) : path_(path) {
@@ -70,7 +64,7 @@ std::int64_t SoundReader::read(std::int16_t *out, std::int64_t frames) {
     scratch_.resize(static_cast<std::size_t>(frames * info_.channels));
     const std::int64_t got = read(scratch_.data(), frames);
     const auto samples = static_cast<std::ptrdiff_t>(got * info_.channels);
-    std::transform(scratch_.begin(), scratch_.begin() + samples, out, to_int16);
+    std::transform(scratch_.begin(), scratch_.begin() + samples, out, ssl_stream::int16_from_float);
     return got;
 }
 

@@ -1,19 +1,18 @@
-// Drives the library over an input, frame by frame, and hands each result to a writer.
+// Drives the shared stream over an input, frame by frame, and hands each row to a writer.
 #ifndef TOOLS_LOCALISER_H
 #define TOOLS_LOCALISER_H
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "locate_options.h"
 #include "report.h"
 #include "sample_source.h"
-#include "ssl_library.h"
+#include "window_stream.h"
 
 namespace tools {
-
-constexpr int kFrameSamples = 128;
 
 // What the caller hears of a run as it goes; times are seconds of audio done.
 struct RunHooks {
@@ -29,19 +28,16 @@ struct RunTally {
     int overruns = 0;
 };
 
-// Frames of kFrameSamples that one output row covers.
-int frames_per_row(const LocateOptions &options);
+// The stream's settings for the options and the input.
+ssl_stream::StreamSettings stream_settings(const LocateOptions &options, int channels, int sample_rate);
 
 class Localiser {
 public:
     Localiser(const LocateOptions &options, int channels, int sample_rate);
-    ~Localiser();
-    Localiser(const Localiser &) = delete;
-    Localiser &operator=(const Localiser &) = delete;
 
-    int pairs() const { return channels_ - 1; }
+    int pairs() const { return stream_.pairs(); }
     // Samples per channel that one output row covers.
-    std::int64_t samples_per_row() const;
+    std::int64_t samples_per_row() const { return stream_.samples_per_row(); }
 
     // Runs every whole row's worth of the input, up to `max_samples` per channel, until the
     // input ends or a stop is asked for. Each frame runs as soon as it is read, so a row is
@@ -50,19 +46,8 @@ public:
                  const RunHooks &hooks);
 
 private:
-    void run_frame();
-    void emit(std::int64_t start_sample, const std::optional<LiveStamp> &live, ReportWriter &writer);
-    void check(std::int32_t code, const char *call);
-
-    SslLibrary library_;
-    int channels_;
-    int sample_rate_;
-    bool delays_mode_;
-    int frames_per_row_;
-    std::vector<std::uint32_t> memory_;
-    SSL_HANDLE handle_ = nullptr;
+    ssl_stream::WindowStream stream_;
     std::vector<std::int16_t> frame_;
-    std::vector<std::int32_t> delays_;
 };
 
 } // namespace tools

@@ -1,5 +1,6 @@
 #include "locate_options.h"
 
+#include "stream_settings.h"
 #include "tool_error.h"
 
 namespace tools {
@@ -33,10 +34,10 @@ void add_locate_options(CLI::App &app, LocateOptions &options) {
         ->check(positive_number());
     add_array_options(app, options.array);
     app.add_option("--gate", options.gate_db, "Level gate in dB relative to full scale")
-        ->check(CLI::Range(-80, 0))
+        ->check(CLI::Range(ssl_stream::kGateDb.lowest, ssl_stream::kGateDb.highest))
         ->capture_default_str();
     app.add_option("--frames", options.frames, "Frames of 128 samples per decision")
-        ->check(CLI::Range(1, 1 << 20))
+        ->check(CLI::Range(ssl_stream::kFramesPerDecision.lowest, ssl_stream::kFramesPerDecision.highest))
         ->capture_default_str();
     app.add_option("--mode", options.mode, "direction: angles; delays: per-frame delays")
         ->check(CLI::IsMember({"direction", "delays"}))

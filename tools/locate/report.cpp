@@ -11,16 +11,6 @@
 
 namespace tools {
 
-const char *outcome_word(Outcome outcome) {
-    switch (outcome) {
-    case Outcome::angle: return "angle";
-    case Outcome::below_gate: return "below_gate";
-    case Outcome::no_direction: return "no_direction";
-    case Outcome::delay_too_large: return "delay_too_large";
-    }
-    return "";
-}
-
 std::vector<std::string> direction_columns() { return {"time_s", "outcome", "angle"}; }
 
 std::vector<std::string> delay_columns(int pairs) {

@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "outcome.h"
+
 namespace tools {
 
-enum class Outcome { angle, below_gate, no_direction, delay_too_large };
-const char *outcome_word(Outcome outcome);
+using ssl_stream::Outcome;
+using ssl_stream::outcome_word;
 
 // What rows from a live input add: when the window's last sample came in, and for a capture
 // device how many overruns lost samples in it.

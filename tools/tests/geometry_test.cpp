@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "array_geometry.h"
+#include "stream_error.h"
 #include "tool_error.h"
 
 using namespace tools;
@@ -45,9 +46,9 @@ TEST(Geometry, TheNearerMicrophoneHearsFirst) {
 TEST(Geometry, SpeedOfSoundAndShapeWords) {
     EXPECT_DOUBLE_EQ(speed_of_sound(25), 346.0);
     EXPECT_DOUBLE_EQ(speed_of_sound(0), 331.0);
-    EXPECT_EQ(library_shape_code(parse_shape("linear")), 0);
-    EXPECT_EQ(library_shape_code(parse_shape("circular")), 1);
-    EXPECT_THROW(parse_shape("square"), ToolError);
+    EXPECT_EQ(ssl_stream::library_shape_code(parse_shape("linear")), 0);
+    EXPECT_EQ(ssl_stream::library_shape_code(parse_shape("circular")), 1);
+    EXPECT_THROW(parse_shape("square"), ssl_stream::StreamError);
 }
 
 TEST(Geometry, AnglesMapOntoWhatEachArrayReports) {

@@ -1,11 +1,11 @@
 // The localisation library for a channel count, loaded at run time: both builds export the same
-// names, so one program can only reach the right one through its own namespace.
-#ifndef TOOLS_SSL_LIBRARY_H
-#define TOOLS_SSL_LIBRARY_H
+// names, so one process can only reach the right one through its own namespace.
+#ifndef SSL_STREAM_SSL_LIBRARY_H
+#define SSL_STREAM_SSL_LIBRARY_H
 
 #include <iaassl.h>
 
-namespace tools {
+namespace ssl_stream {
 
 class SslLibrary {
 public:
@@ -30,6 +30,6 @@ private:
     void *module_;
 };
 
-} // namespace tools
+} // namespace ssl_stream
 
 #endif

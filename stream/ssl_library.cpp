@@ -4,15 +4,15 @@
 
 #include <string>
 
-#include "tool_error.h"
+#include "stream_error.h"
 
-namespace tools {
+namespace ssl_stream {
 
 namespace {
 void *open_module(int channels) {
     const char *file = channels == 4 ? IAASSL_SONAME : IAASSL_B_SONAME;
     void *module = dlopen(file, RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) throw ToolError(std::string("cannot load the library: ") + dlerror());
+    if (module == nullptr) throw StreamError(std::string("cannot load the library: ") + dlerror());
     return module;
 }
 
@@ -42,9 +42,9 @@ void *SslLibrary::resolve(const char *name) {
     void *symbol = dlsym(module_, name);
     if (symbol == nullptr) {
         dlclose(module_);
-        throw ToolError(std::string("the library lacks ") + name);
+        throw StreamError(std::string("the library lacks ") + name);
     }
     return symbol;
 }
 
-} // namespace tools
+} // namespace ssl_stream

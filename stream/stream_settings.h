@@ -1,0 +1,50 @@
+// What a stream is localised with: the input's shape and the options every face offers under
+// the same names and defaults.
+#ifndef SSL_STREAM_STREAM_SETTINGS_H
+#define SSL_STREAM_STREAM_SETTINGS_H
+
+#include <string>
+
+#include "array_shape.h"
+
+namespace ssl_stream {
+
+constexpr int kFrameSamples = 128;
+
+enum class Mode { direction, delays };
+
+// Mode by its option word; a StreamError names the accepted words.
+Mode parse_mode(const std::string &word);
+const char *mode_word(Mode mode);
+
+struct StreamSettings {
+    int channels = 4;
+    int sample_rate = 16000;
+    ArrayShape shape = ArrayShape::linear;
+    double spacing_cm = 5.0;
+    int temperature_c = 25;
+    int gate_db = -80;
+    int frames = 32; // per decision; a delays row is always one frame
+    Mode mode = Mode::direction;
+};
+
+// The ranges the options take, for the faces that check a value before it reaches a stream.
+// Spacing is any positive number of centimetres.
+struct OptionRange {
+    double lowest;
+    double highest;
+};
+constexpr OptionRange kTemperatureC{-40, 60};
+constexpr OptionRange kGateDb{-80, 0};
+constexpr OptionRange kFramesPerDecision{1, 1 << 20};
+
+constexpr bool supported_channels(int channels) { return channels == 2 || channels == 4; }
+// "has N channels; only 2 or 4 are supported", for the caller to put its input's name before.
+std::string channels_problem(int channels);
+
+// Frames of kFrameSamples that one row covers.
+int frames_per_row(const StreamSettings &settings);
+
+} // namespace ssl_stream
+
+#endif
