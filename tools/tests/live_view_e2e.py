@@ -15,8 +15,9 @@ import wave
 
 from tools_e2e import ToolTest, locate_command
 
-URL_LINE = re.compile(r"^iaassl_locate: live view on http://([^/]+):(\d+)/$")
+URL_LINE = re.compile(r"^iaassl_locate: live view on http://([^/]+):(\d+)/(\?token=(\w+))?$")
 MAX_VIEWERS = 16
+RAW = ("--raw-rate", 16000, "--raw-channels", 4)
 
 
 def start_serving(*args, serve="127.0.0.1:0", header=b""):
@@ -31,14 +32,25 @@ def start_serving(*args, serve="127.0.0.1:0", header=b""):
     if not match:
         proc.kill()
         raise AssertionError(f"no address line: {line!r} {proc.communicate()}")
+    proc.token = match.group(4)
     return proc, int(match.group(2))
 
 
-def get(port, path):
-    conn = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
-    conn.request("GET", path)
+def get(port, path, host=None, source="127.0.0.1", timeout=60):
+    conn = http.client.HTTPConnection("127.0.0.1", port, timeout=timeout, source_address=(source, 0))
+    conn.request("GET", path, headers={"Host": host} if host else {})
     response = conn.getresponse()
     return response.status, response.getheader("Content-Type"), response.read().decode()
+
+
+def raw_status(port, request):
+    """The status line the server answers a request of raw bytes with."""
+    with socket.create_connection(("127.0.0.1", port), timeout=30) as sock:
+        try:
+            sock.sendall(request)
+        except (BrokenPipeError, ConnectionResetError):
+            pass  # Refused before the whole of it was read; the answer is already on its way.
+        return drain(sock).split(b"\r\n", 1)[0].decode()
 
 
 def open_events(port):
@@ -264,6 +276,99 @@ class LiveView(ToolTest):
                 self.assert_refused([self.wav, "--serve", serve], *words)
         busy.communicate(b"", timeout=60)
         self.assert_refused([self.wav, "--serve", "0", "--mode", "delays"], "--mode direction")
+
+    def test_only_its_own_hosts_are_answered_and_beyond_loopback_only_with_the_token(self):
+        proc, port = start_serving(*RAW, "--serve-host", "cam.example")
+        self.assertIsNone(proc.token)
+        for host in ("127.0.0.1", f"127.0.0.1:{port}", "localhost", f"localhost:{port}",
+                     "cam.example", f"cam.example:{port}", "192.0.2.7:80"):
+            with self.subTest(host=host):
+                self.assertEqual(get(port, "/events", host=host)[0], 200)
+        for host in ("evil.example", f"evil.example:{port}", "127.0.0.1.evil.example",
+                     "localhost.evil.example", "cam.example.evil.example"):
+            with self.subTest(host=host):
+                status, _, body = get(port, "/events", host=host)
+                self.assertEqual((status, body.count("\n")), (403, 1))
+                self.assertIn("--serve-host", body)
+        _, err = proc.communicate(b"", timeout=60)
+        self.assertEqual(len([line for line in err.decode().splitlines() if "--serve-host" in line]), 1)
+        token_file = os.path.join(self.dir, "token")
+        with open(token_file, "w") as f:
+            f.write("kept-by-the-service\n")
+        tokens = []
+        for args in ((), ("--serve-token-file", token_file)):
+            proc, port = start_serving(*RAW, *args, serve="0.0.0.0:0")
+            tokens.append(proc.token)
+            status, _, body = get(port, "/events?token=" + proc.token)
+            self.assertEqual(status, 200)
+            conn = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
+            conn.request("GET", "/?token=" + proc.token)
+            self.assertEqual(conn.getresponse().getheader("Referrer-Policy"), "no-referrer")
+            for path in ("/", "/events", "/events?token=", "/events?token=" + proc.token[:-1] + "x"):
+                with self.subTest(path=path):
+                    self.assertEqual(get(port, path)[0], 403)
+            self.assertEqual(get(port, "/?token=" + proc.token, host="evil.example")[0], 403)
+            proc.communicate(b"", timeout=60)
+        self.assertGreaterEqual(len(tokens[0]), 32)
+        self.assertEqual(tokens[1], "kept-by-the-service")
+
+    def test_dripping_and_flooding_clients_leave_the_page_and_the_stream_to_others(self):
+        proc, port = start_serving(*RAW, "--format", "jsonl")
+        viewer = http.client.HTTPConnection("127.0.0.1", port, timeout=60,
+                                            source_address=("127.0.0.2", 0))
+        viewer.request("GET", "/events")
+        stream = viewer.getresponse()
+        drippers = [socket.create_connection(("127.0.0.1", port), timeout=5) for _ in range(150)]
+        for sock in drippers:
+            sock.send(b"GET / HTTP/1.1\r\n")
+        dripping = threading.Event()
+
+        def drip():
+            """One byte of header every half second on each connection still open."""
+            while not dripping.wait(0.5):
+                for sock in drippers:
+                    try:
+                        sock.send(b"x")
+                    except OSError:
+                        pass
+
+        def held(sock):
+            try:
+                return sock.recv(1, socket.MSG_PEEK | socket.MSG_DONTWAIT) != b""
+            except BlockingIOError:
+                return True
+            except OSError:
+                return False
+
+        dripper = threading.Thread(target=drip)
+        dripper.start()
+        try:
+            time.sleep(1)
+            asked = time.monotonic()
+            self.assertEqual(get(port, "/", source="127.0.0.3", timeout=5)[0], 200)
+            self.assertLess(time.monotonic() - asked, 1)
+            self.assertLess(sum(map(held, drippers)), 20)
+            out, err = proc.communicate(self.samples, timeout=300)
+        finally:
+            dripping.set()
+            dripper.join()
+        self.assertEqual(proc.returncode, 0, err)
+        self.assertEqual([data for name, data in events_of(stream.read().decode()) if name == "message"],
+                         out.decode().splitlines())
+
+    def test_requests_it_cannot_take_get_an_http_error(self):
+        proc, port = start_serving(*RAW)
+        lying_chunks = b"POST / HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\nffff\r\nab\r\n0\r\n\r\n"
+        for request in (b"NOT HTTP AT ALL\r\n\r\n", b"GET / HTTP/1.1\r\nX: " + b"a" * 200_000 + b"\r\n\r\n",
+                        b"GET / HTTP/1.1\r\n" + b"X: y\r\n" * 5000 + b"\r\n", lying_chunks,
+                        b"GET /\0/ HTTP/1.1\r\nHost: x\r\n\r\n",
+                        b"POST / HTTP/1.1\r\nHost: x\r\nContent-Length: 1\r\n\r\nx",
+                        b"DELETE /events HTTP/1.1\r\nHost: x\r\n\r\n"):
+            with self.subTest(request=request[:40]):
+                self.assertRegex(raw_status(port, request), r"^HTTP/1\.[01] [45]\d\d ")
+        self.assertEqual(get(port, "/")[0], 200)
+        proc.communicate(b"", timeout=60)
+        self.assertEqual(proc.returncode, 0)
 
 
 if __name__ == "__main__":
