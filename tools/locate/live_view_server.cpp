@@ -1,18 +1,20 @@
 #include "live_view_server.h"
 
-#include <microhttpd.h>
+#include <civetweb.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <pthread.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
-#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <csignal>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <mutex>
+#include <thread>
 
 #include "tool_error.h"
 
@@ -20,26 +22,45 @@ namespace tools {
 
 namespace {
 constexpr std::size_t kMaxViewers = 16;
-// One machine may fill every viewer's place and still get the page and refusals; its connections
-// beyond that are closed as soon as they come, so one client cannot hold the server.
-constexpr unsigned kConnectionsPerAddress = kMaxViewers + 4;
-// Each connection has a thread of its own while it lasts, so a slow one holds up no other.
-constexpr unsigned kMaxConnections = 128;
-// A connection that sends or takes nothing for this long is closed: a client stuck in its
-// request, or a viewer that stopped reading (its browser reconnects).
-constexpr unsigned kIdleSeconds = 1;
-// Sent when there is nothing else, well within the idle limit: it shows a viewer who has gone,
-// and keeps proxies from closing the stream.
-constexpr std::chrono::milliseconds kKeepAliveInterval{400};
-constexpr std::size_t kStreamBlockBytes = 16 * 1024;
+// One machine may fill every viewer's place and still get the page and refusals.
+constexpr int kConnectionsPerAddress = kMaxViewers + 4;
+// The server gives each connection a worker of its own from its first byte on, also while the
+// client is still sending its request. So many that 150 clients stuck in their requests still
+// leave workers for the page and every viewer.
+constexpr std::size_t kWorkers = 200;
+// Each worker's stack: the server's handlers are shallow, and 200 stacks of the usual 8 MiB would
+// take most of a 32-bit address space.
+constexpr std::size_t kWorkerStackBytes = 512 * 1024;
+// The server gives a request's head this long from its first read, and a write to a viewer as
+// long: a client stuck in its request is closed after it, as is a viewer that takes nothing (its
+// browser reconnects).
+constexpr const char *kRequestTimeoutMs = "1000";
+// A comment now and then shows a viewer who has gone, and keeps proxies from closing the stream.
+constexpr std::chrono::milliseconds kKeepAliveInterval{10000};
 // At the end, how long the viewers get to take their last words before the server stops.
 constexpr std::chrono::milliseconds kFarewell{1000};
+constexpr std::chrono::milliseconds kKnockInterval{10};
 constexpr const char *kKeepAlive = ": keep-alive\n\n";
-constexpr const char *kPageSecurityPolicy = "default-src 'none'; style-src 'unsafe-inline'; "
-                                            "script-src 'unsafe-inline'; connect-src 'self'; img-src data:";
+constexpr const char *kCommonHead =
+    "Referrer-Policy: no-referrer\r\n"
+    "Connection: close\r\n";
+constexpr const char *kPageHead =
+    "HTTP/1.1 200 OK\r\n"
+    "Content-Type: text/html; charset=utf-8\r\n"
+    "Cache-Control: no-store\r\n"
+    "Content-Security-Policy: default-src 'none'; style-src 'unsafe-inline'; "
+    "script-src 'unsafe-inline'; connect-src 'self'; img-src data:\r\n"
+    "X-Content-Type-Options: nosniff\r\n";
+constexpr const char *kEventsHead =
+    "HTTP/1.1 200 OK\r\n"
+    "Content-Type: text/event-stream\r\n"
+    "Cache-Control: no-cache\r\n";
 constexpr const char *kHostRefusal =
     "this live view answers only its own addresses: name others with --serve-host\n";
 constexpr const char *kTokenRefusal = "this live view needs the token of the address it printed\n";
+constexpr const char *kBusyRefusal = "this client holds as many connections to the live view as it may\n";
+// What marks, in a connection's user data, one beyond its address's share.
+char excess_marker;
 
 std::string event(const std::string &name, const std::string &data) {
     return (name.empty() ? "" : "event: " + name + "\n") + "data: " + data + "\n\n";
@@ -54,148 +75,163 @@ int parse_port(const std::string &text, const std::string &whole) {
     return port;
 }
 
+bool is_get(mg_connection *connection) {
+    return std::strcmp(mg_get_request_info(connection)->request_method, "GET") == 0;
+}
+
+bool send(mg_connection *connection, const std::string &text) {
+    return mg_write(connection, text.data(), text.size()) == static_cast<int>(text.size());
+}
+
+int send_text(mg_connection *connection, int status, const std::string &text) {
+    send(connection, "HTTP/1.1 " + std::to_string(status) + " " + mg_get_response_code_text(connection, status) +
+                         "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
+                         std::to_string(text.size()) + "\r\n" + kCommonHead + "\r\n" + text);
+    return status;
+}
+
 void note_dropped(std::int64_t dropped) {
     if (dropped > 0)
         std::fprintf(stderr, "iaassl_locate: a live view viewer fell behind: %lld rows were not sent to it\n",
                      static_cast<long long>(dropped));
 }
 
+// The token the query string carries, or none.
+std::string query_token(const mg_request_info &request) {
+    if (request.query_string == nullptr) return "";
+    const std::size_t length = std::strlen(request.query_string);
+    std::string token(length + 1, '\0');
+    const int size = mg_get_var(request.query_string, length, "token", token.data(), token.size());
+    token.resize(size < 0 ? 0 : static_cast<std::size_t>(size));
+    return token;
+}
+
 // The server's first complaint (a port it cannot bind, say) explains a failure to start; the
-// ones after it are about single clients, whom the server has already answered.
+// ones after it only say that it failed.
 std::mutex complaint_mutex;
 std::string first_complaint;
 
-void keep_complaint(void *, const char *format, va_list arguments) {
-    char message[256];
-    std::vsnprintf(message, sizeof message, format, arguments);
-    message[std::strcspn(message, "\n")] = '\0';
+int keep_complaint(const mg_connection *, const char *message) {
     std::lock_guard<std::mutex> lock(complaint_mutex);
     if (first_complaint.empty()) first_complaint = message;
+    return 1;
 }
 
-// The server's threads leave SIGINT and SIGTERM to the run, which stops on them; the threads
-// it starts for connections later inherit the mask of its listener.
-MHD_Daemon *start_without_stop_signals(const sockaddr_in &listen, void *server,
-                                       MHD_AccessHandlerCallback answer) {
+// The server's threads leave SIGINT and SIGTERM to the run, which stops on them, and have small
+// stacks; it starts all of them here.
+mg_context *start_server_threads(const mg_init_data &init, mg_error_data &error) {
     sigset_t stop_signals, previous;
     sigemptyset(&stop_signals);
     sigaddset(&stop_signals, SIGINT);
     sigaddset(&stop_signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop_signals, &previous);
-    MHD_Daemon *daemon = MHD_start_daemon(
-        MHD_USE_THREAD_PER_CONNECTION | MHD_USE_POLL_INTERNAL_THREAD | MHD_USE_ERROR_LOG, 0, nullptr,
-        nullptr, answer, server, MHD_OPTION_EXTERNAL_LOGGER, keep_complaint, nullptr,
-        MHD_OPTION_SOCK_ADDR, &listen, MHD_OPTION_CONNECTION_LIMIT, kMaxConnections,
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, kConnectionsPerAddress, MHD_OPTION_CONNECTION_TIMEOUT,
-        kIdleSeconds, MHD_OPTION_END);
+    pthread_attr_t usual, small_stack;
+    pthread_getattr_default_np(&usual);
+    pthread_getattr_default_np(&small_stack);
+    pthread_attr_setstacksize(&small_stack, kWorkerStackBytes);
+    pthread_setattr_default_np(&small_stack);
+    mg_context *context = mg_start2(const_cast<mg_init_data *>(&init), &error);
+    pthread_setattr_default_np(&usual);
+    pthread_attr_destroy(&small_stack);
+    pthread_attr_destroy(&usual);
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    return daemon;
+    return context;
 }
 
-sockaddr_in listen_address(const ServeAddress &address) {
-    sockaddr_in listen{};
-    listen.sin_family = AF_INET;
-    listen.sin_port = htons(static_cast<std::uint16_t>(address.port));
-    if (inet_pton(AF_INET, address.host.c_str(), &listen.sin_addr) != 1)
-        throw ToolError("cannot serve the live view: '" + address.host + "' is not an IPv4 address");
-    return listen;
+// Connects and hangs up at once: what wakes a listener waiting for connections.
+void knock(const sockaddr_in &listener) {
+    const int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (probe < 0) return;
+    connect(probe, reinterpret_cast<const sockaddr *>(&listener), sizeof listener);
+    close(probe);
 }
 
-MHD_Result send_response(MHD_Connection *connection, unsigned status, MHD_Response *response) {
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
-    MHD_add_response_header(response, "Referrer-Policy", "no-referrer");
-    const MHD_Result queued = MHD_queue_response(connection, status, response);
-    MHD_destroy_response(response);
-    return queued;
+// The server's listener looks at its stop flag only between waits of up to two seconds; knocking
+// until it has stopped ends that wait at once.
+void stop_promptly(mg_context *context, const ServeAddress &address) {
+    sockaddr_in listener{};
+    listener.sin_family = AF_INET;
+    listener.sin_port = htons(static_cast<std::uint16_t>(address.port));
+    const std::string host = address.host == "0.0.0.0" ? "127.0.0.1" : address.host;
+    if (inet_pton(AF_INET, host.c_str(), &listener.sin_addr) != 1) {
+        mg_stop(context);
+        return;
+    }
+    std::atomic<bool> stopped{false};
+    std::thread knocker([&] {
+        while (!stopped) {
+            knock(listener);
+            std::this_thread::sleep_for(kKnockInterval);
+        }
+    });
+    mg_stop(context);
+    stopped = true;
+    knocker.join();
 }
-
-MHD_Result send_text(MHD_Connection *connection, unsigned status, const char *text) {
-    MHD_Response *response = MHD_create_response_from_buffer(std::strlen(text), const_cast<char *>(text),
-                                                             MHD_RESPMEM_PERSISTENT);
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain; charset=utf-8");
-    return send_response(connection, status, response);
-}
-
-// One viewer's stream: what it has been handed and not yet taken.
-struct EventStream {
-    RowBroadcast &rows;
-    RowBroadcast::ViewerId viewer;
-    std::string pending;
-    std::size_t taken = 0;
-    bool over = false;
-};
 } // namespace
 
 struct LiveViewRequests {
-    static MHD_Result answer(void *server, MHD_Connection *connection, const char *url, const char *method,
-                             const char *, const char *, std::size_t *, void **) {
-        auto &view = *static_cast<LiveViewServer *>(server);
-        const bool page = std::strcmp(url, "/") == 0;
-        if (!host_allowed(view.access_, MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
-                                                                    MHD_HTTP_HEADER_HOST)))
-            return refuse_host(view, connection);
-        if (!token_allowed(view.access_,
-                           MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, "token")))
-            return send_text(connection, MHD_HTTP_FORBIDDEN, kTokenRefusal);
-        if (!page && std::strcmp(url, "/events") != 0)
-            return send_text(connection, MHD_HTTP_NOT_FOUND, "not found\n");
-        if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0)
-            return send_text(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "GET only\n");
-        return page ? serve_page(view, connection) : serve_events(view, connection);
+    static LiveViewServer &view(const mg_connection *connection) {
+        return *static_cast<LiveViewServer *>(mg_get_user_context_data(connection));
     }
 
-    static MHD_Result refuse_host(LiveViewServer &view, MHD_Connection *connection) {
-        if (!view.refusal_said_.exchange(true))
+    // Runs in the connection's worker before its request is read; the server offers no earlier
+    // hook, nor one that can close the connection here.
+    static int open_connection(const mg_connection *connection, void **user_data) {
+        LiveViewServer &server = view(connection);
+        std::lock_guard<std::mutex> lock(server.connections_mutex_);
+        if (++server.connections_[mg_get_request_info(connection)->remote_addr] > kConnectionsPerAddress)
+            *user_data = &excess_marker;
+        return 0;
+    }
+
+    static void close_connection(const mg_connection *connection) {
+        LiveViewServer &server = view(connection);
+        std::lock_guard<std::mutex> lock(server.connections_mutex_);
+        const auto count = server.connections_.find(mg_get_request_info(connection)->remote_addr);
+        if (count != server.connections_.end() && --count->second == 0) server.connections_.erase(count);
+    }
+
+    // The first the server lets us see of a request, with its head read: every refusal is here.
+    static int check_request(mg_connection *connection) {
+        LiveViewServer &server = view(connection);
+        const mg_request_info &request = *mg_get_request_info(connection);
+        if (request.conn_data == &excess_marker) return send_text(connection, 429, kBusyRefusal);
+        if (!host_allowed(server.access_, mg_get_header(connection, "Host"))) return refuse_host(server, connection);
+        if (!token_allowed(server.access_, query_token(request).c_str()))
+            return send_text(connection, 403, kTokenRefusal);
+        return 0;
+    }
+
+    static int refuse_host(LiveViewServer &server, mg_connection *connection) {
+        if (!server.refusal_said_.exchange(true))
             std::fprintf(stderr, "iaassl_locate: the live view refused a request for another host name "
                                  "(a web page elsewhere?); name the ones to answer with --serve-host\n");
-        return send_text(connection, MHD_HTTP_FORBIDDEN, kHostRefusal);
+        return send_text(connection, 403, kHostRefusal);
     }
 
-    static MHD_Result serve_page(LiveViewServer &view, MHD_Connection *connection) {
-        MHD_Response *response = MHD_create_response_from_buffer(
-            view.page_.size(), view.page_.data(), MHD_RESPMEM_PERSISTENT);
-        MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "text/html; charset=utf-8");
-        MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
-        MHD_add_response_header(response, "Content-Security-Policy", kPageSecurityPolicy);
-        MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
-        return send_response(connection, MHD_HTTP_OK, response);
+    static int serve_page(mg_connection *connection, void *) {
+        if (!is_get(connection)) return send_text(connection, 405, "GET only\n");
+        const std::string &page = view(connection).page_;
+        send(connection, kPageHead + ("Content-Length: " + std::to_string(page.size()) + "\r\n") + kCommonHead +
+                             "\r\n" + page);
+        return 200;
     }
 
-    static MHD_Result serve_events(LiveViewServer &view, MHD_Connection *connection) {
-        const auto viewer = view.rows_.join();
+    static int serve_events(mg_connection *connection, void *) {
+        if (!is_get(connection)) return send_text(connection, 405, "GET only\n");
+        RowBroadcast &rows = view(connection).rows_;
+        const auto viewer = rows.join();
         if (!viewer)
-            return send_text(connection, MHD_HTTP_SERVICE_UNAVAILABLE,
-                             "the live view has as many viewers as it takes, or has ended\n");
-        MHD_Response *response = MHD_create_response_from_callback(
-            MHD_SIZE_UNKNOWN, kStreamBlockBytes, next_events, new EventStream{view.rows_, *viewer, "", 0, false},
-            leave);
-        MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "text/event-stream");
-        MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-cache");
-        return send_response(connection, MHD_HTTP_OK, response);
-    }
-
-    // Runs on the viewer's own thread, so it may wait for rows; the wait stays within the idle
-    // limit, after which the server would close the stream.
-    static ssize_t next_events(void *stream_state, std::uint64_t, char *buffer, std::size_t room) {
-        auto &stream = *static_cast<EventStream *>(stream_state);
-        if (stream.taken == stream.pending.size()) {
-            if (stream.over) return MHD_CONTENT_READER_END_OF_STREAM;
-            auto delivery = stream.rows.next(stream.viewer, kKeepAliveInterval);
-            stream.pending = delivery.text.empty() && !delivery.over ? kKeepAlive
-                                                                       : delivery.text + delivery.closing;
-            stream.taken = 0;
-            stream.over = delivery.over;
-            if (stream.pending.empty()) return MHD_CONTENT_READER_END_OF_STREAM;
+            return send_text(connection, 503, "the live view has as many viewers as it takes, or has ended\n");
+        bool open = send(connection, std::string(kEventsHead) + kCommonHead + "\r\n");
+        while (open) {
+            const auto delivery = rows.next(*viewer, kKeepAliveInterval);
+            const std::string text = delivery.text.empty() && !delivery.over ? kKeepAlive : delivery.text;
+            open = send(connection, text + delivery.closing) && !delivery.over;
         }
-        const std::size_t size = std::min(room, stream.pending.size() - stream.taken);
-        std::memcpy(buffer, stream.pending.data() + stream.taken, size);
-        stream.taken += size;
-        return static_cast<ssize_t>(size);
-    }
-
-    static void leave(void *stream_state) {
-        std::unique_ptr<EventStream> stream(static_cast<EventStream *>(stream_state));
-        note_dropped(stream->rows.leave(stream->viewer));
+        note_dropped(rows.leave(*viewer));
+        return 200;
     }
 };
 
@@ -211,21 +247,40 @@ ServeAddress parse_serve_address(const std::string &text) {
 LiveViewServer::LiveViewServer(const ServeAddress &address, ViewAccess access, std::string page,
                                std::size_t backlog_rows)
     : address_(address), access_(std::move(access)), page_(std::move(page)), rows_(kMaxViewers, backlog_rows) {
-    const sockaddr_in listen = listen_address(address_);
-    daemon_ = start_without_stop_signals(listen, this, &LiveViewRequests::answer);
-    if (daemon_ == nullptr) {
+    mg_init_library(0);
+    const std::string listen = address_.host + ":" + std::to_string(address_.port);
+    const std::string workers = std::to_string(kWorkers);
+    // No document root: nothing on disk is ever served, and every path without a handler is 404.
+    const char *options[] = {"listening_ports", listen.c_str(), "num_threads", workers.c_str(),
+                             "request_timeout_ms", kRequestTimeoutMs, "enable_keep_alive", "no",
+                             nullptr};
+    mg_callbacks callbacks{};
+    callbacks.log_message = keep_complaint;
+    callbacks.init_connection = &LiveViewRequests::open_connection;
+    callbacks.connection_close = &LiveViewRequests::close_connection;
+    callbacks.begin_request = &LiveViewRequests::check_request;
+    const mg_init_data init{&callbacks, this, options};
+    char reason[256] = "";
+    mg_error_data error{};
+    error.text = reason;
+    error.text_buffer_size = sizeof reason;
+    context_ = start_server_threads(init, error);
+    if (context_ == nullptr) {
         std::lock_guard<std::mutex> lock(complaint_mutex);
-        throw ToolError("cannot serve the live view: " + first_complaint);
+        throw ToolError("cannot serve the live view: " + (first_complaint.empty() ? reason : first_complaint));
     }
-    address_.port = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT)->port;
+    mg_server_port port{};
+    if (mg_get_server_ports(context_, 1, &port) == 1) address_.port = port.port;
     access_.listen_host = address_.host;
     access_.port = address_.port;
+    mg_set_request_handler(context_, "/$", &LiveViewRequests::serve_page, nullptr);
+    mg_set_request_handler(context_, "/events$", &LiveViewRequests::serve_events, nullptr);
 }
 
 LiveViewServer::~LiveViewServer() {
     rows_.close("");
     rows_.wait_for_no_viewers(kFarewell);
-    MHD_stop_daemon(daemon_);
+    stop_promptly(context_, address_);
 }
 
 std::string LiveViewServer::url() const {

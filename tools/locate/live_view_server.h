@@ -6,12 +6,14 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "live_view_access.h"
 #include "row_broadcast.h"
 
-struct MHD_Daemon;
+struct mg_context;
 
 namespace tools {
 
@@ -51,7 +53,10 @@ private:
     std::string page_;
     RowBroadcast rows_;
     std::atomic<bool> refusal_said_{false};
-    MHD_Daemon *daemon_ = nullptr;
+    // The connections each client address holds.
+    std::mutex connections_mutex_;
+    std::map<std::string, int> connections_;
+    mg_context *context_ = nullptr;
 };
 
 } // namespace tools
