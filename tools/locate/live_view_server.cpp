@@ -22,15 +22,12 @@ namespace tools {
 
 namespace {
 constexpr std::size_t kMaxViewers = 16;
-// One machine may fill every viewer's place and still get the page and refusals.
-constexpr int kConnectionsPerAddress = kMaxViewers + 4;
+// One machine may take half the viewers' places, so that it cannot shut the others out.
+constexpr int kConnectionsPerAddress = kMaxViewers / 2;
 // The server gives each connection a worker of its own from its first byte on, also while the
 // client is still sending its request. So many that 150 clients stuck in their requests still
 // leave workers for the page and every viewer.
 constexpr std::size_t kWorkers = 200;
-// Each worker's stack: the server's handlers are shallow, and 200 stacks of the usual 8 MiB would
-// take most of a 32-bit address space.
-constexpr std::size_t kWorkerStackBytes = 512 * 1024;
 // The server gives a request's head this long from its first read, and a write to a viewer as
 // long: a client stuck in its request is closed after it, as is a viewer that takes nothing (its
 // browser reconnects).
@@ -59,9 +56,6 @@ constexpr const char *kHostRefusal =
     "this live view answers only its own addresses: name others with --serve-host\n";
 constexpr const char *kTokenRefusal = "this live view needs the token of the address it printed\n";
 constexpr const char *kBusyRefusal = "this client holds as many connections to the live view as it may\n";
-// What marks, in a connection's user data, one beyond its address's share.
-char excess_marker;
-
 std::string event(const std::string &name, const std::string &data) {
     return (name.empty() ? "" : "event: " + name + "\n") + "data: " + data + "\n\n";
 }
@@ -117,23 +111,14 @@ int keep_complaint(const mg_connection *, const char *message) {
     return 1;
 }
 
-// The server's threads leave SIGINT and SIGTERM to the run, which stops on them, and have small
-// stacks; it starts all of them here.
-mg_context *start_server_threads(const mg_init_data &init, mg_error_data &error) {
+// The server's threads leave SIGINT and SIGTERM to the run, which stops on them.
+mg_context *start_without_stop_signals(const mg_init_data &init, mg_error_data &error) {
     sigset_t stop_signals, previous;
     sigemptyset(&stop_signals);
     sigaddset(&stop_signals, SIGINT);
     sigaddset(&stop_signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop_signals, &previous);
-    pthread_attr_t usual, small_stack;
-    pthread_getattr_default_np(&usual);
-    pthread_getattr_default_np(&small_stack);
-    pthread_attr_setstacksize(&small_stack, kWorkerStackBytes);
-    pthread_setattr_default_np(&small_stack);
     mg_context *context = mg_start2(const_cast<mg_init_data *>(&init), &error);
-    pthread_setattr_default_np(&usual);
-    pthread_attr_destroy(&small_stack);
-    pthread_attr_destroy(&usual);
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return context;
 }
@@ -175,29 +160,32 @@ struct LiveViewRequests {
         return *static_cast<LiveViewServer *>(mg_get_user_context_data(connection));
     }
 
-    // Runs in the connection's worker before its request is read; the server offers no earlier
-    // hook, nor one that can close the connection here.
-    static int open_connection(const mg_connection *connection, void **user_data) {
-        LiveViewServer &server = view(connection);
+    // The server tells a connection's address only once its request head is in, so this is the
+    // first moment to count it; until then the head's deadline bounds it.
+    static bool admit(LiveViewServer &server, mg_connection *connection) {
         std::lock_guard<std::mutex> lock(server.connections_mutex_);
-        if (++server.connections_[mg_get_request_info(connection)->remote_addr] > kConnectionsPerAddress)
-            *user_data = &excess_marker;
-        return 0;
+        auto &held = *server.connections_.try_emplace(mg_get_request_info(connection)->remote_addr, 0).first;
+        if (held.second == kConnectionsPerAddress) return false;
+        ++held.second;
+        mg_set_user_connection_data(connection, &held);
+        return true;
     }
 
     static void close_connection(const mg_connection *connection) {
+        auto *held = static_cast<std::pair<const std::string, int> *>(mg_get_user_connection_data(connection));
+        if (held == nullptr) return;
         LiveViewServer &server = view(connection);
         std::lock_guard<std::mutex> lock(server.connections_mutex_);
-        const auto count = server.connections_.find(mg_get_request_info(connection)->remote_addr);
-        if (count != server.connections_.end() && --count->second == 0) server.connections_.erase(count);
+        if (--held->second == 0) server.connections_.erase(server.connections_.find(held->first));
     }
 
     // The first the server lets us see of a request, with its head read: every refusal is here.
     static int check_request(mg_connection *connection) {
         LiveViewServer &server = view(connection);
         const mg_request_info &request = *mg_get_request_info(connection);
-        if (request.conn_data == &excess_marker) return send_text(connection, 429, kBusyRefusal);
-        if (!host_allowed(server.access_, mg_get_header(connection, "Host"))) return refuse_host(server, connection);
+        if (!admit(server, connection)) return send_text(connection, 429, kBusyRefusal);
+        if (!host_allowed(server.access_, mg_get_header(connection, "Host")))
+            return refuse_host(server, connection);
         if (!token_allowed(server.access_, query_token(request).c_str()))
             return send_text(connection, 403, kTokenRefusal);
         return 0;
@@ -256,7 +244,6 @@ LiveViewServer::LiveViewServer(const ServeAddress &address, ViewAccess access, s
                              nullptr};
     mg_callbacks callbacks{};
     callbacks.log_message = keep_complaint;
-    callbacks.init_connection = &LiveViewRequests::open_connection;
     callbacks.connection_close = &LiveViewRequests::close_connection;
     callbacks.begin_request = &LiveViewRequests::check_request;
     const mg_init_data init{&callbacks, this, options};
@@ -264,7 +251,7 @@ LiveViewServer::LiveViewServer(const ServeAddress &address, ViewAccess access, s
     mg_error_data error{};
     error.text = reason;
     error.text_buffer_size = sizeof reason;
-    context_ = start_server_threads(init, error);
+    context_ = start_without_stop_signals(init, error);
     if (context_ == nullptr) {
         std::lock_guard<std::mutex> lock(complaint_mutex);
         throw ToolError("cannot serve the live view: " + (first_complaint.empty() ? reason : first_complaint));

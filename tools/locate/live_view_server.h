@@ -53,7 +53,7 @@ private:
     std::string page_;
     RowBroadcast rows_;
     std::atomic<bool> refusal_said_{false};
-    // The connections each client address holds.
+    // The connections each client address holds that have sent their request heads.
     std::mutex connections_mutex_;
     std::map<std::string, int> connections_;
     mg_context *context_ = nullptr;
