@@ -191,6 +191,12 @@ struct LiveViewRequests {
         return 0;
     }
 
+    // The server's own error pages repeat a malformed request's version in their status line.
+    static int answer_error(mg_connection *connection, int status, const char *) {
+        send_text(connection, status, std::string(mg_get_response_code_text(connection, status)) + "\n");
+        return 0;
+    }
+
     static int refuse_host(LiveViewServer &server, mg_connection *connection) {
         if (!server.refusal_said_.exchange(true))
             std::fprintf(stderr, "iaassl_locate: the live view refused a request for another host name "
@@ -246,6 +252,7 @@ LiveViewServer::LiveViewServer(const ServeAddress &address, ViewAccess access, s
     callbacks.log_message = keep_complaint;
     callbacks.connection_close = &LiveViewRequests::close_connection;
     callbacks.begin_request = &LiveViewRequests::check_request;
+    callbacks.http_error = &LiveViewRequests::answer_error;
     const mg_init_data init{&callbacks, this, options};
     char reason[256] = "";
     mg_error_data error{};
