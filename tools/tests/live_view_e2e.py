@@ -336,10 +336,14 @@ class LiveView(ToolTest):
         dripper = threading.Thread(target=drip)
         dripper.start()
         try:
-            time.sleep(1)
+            # A request head gets a second: until then every dripper holds a worker.
+            time.sleep(0.5)
             asked = time.monotonic()
             self.assertEqual(get(port, "/", source="127.0.0.3", timeout=5)[0], 200)
             self.assertLess(time.monotonic() - asked, 1)
+            for sock in drippers:
+                self.assertRegex(drain(sock), rb"^HTTP/1\.1 400 ")
+            self.assertLess(time.monotonic() - asked, 2)
             out, err = proc.communicate(self.samples, timeout=300)
         finally:
             dripping.set()
