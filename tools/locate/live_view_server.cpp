@@ -56,6 +56,7 @@ constexpr const char *kHostRefusal =
     "this live view answers only its own addresses: name others with --serve-host\n";
 constexpr const char *kTokenRefusal = "this live view needs the token of the address it printed\n";
 constexpr const char *kBusyRefusal = "this client holds as many connections to the live view as it may\n";
+
 std::string event(const std::string &name, const std::string &data) {
     return (name.empty() ? "" : "event: " + name + "\n") + "data: " + data + "\n\n";
 }
