@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -21,30 +22,40 @@ namespace tools {
 
 namespace {
 constexpr std::size_t kMaxViewers = 16;
-// Workers beyond the viewers' own answer the page, refusals and 404s while 16 streams are open.
-constexpr std::size_t kSpareWorkers = 4;
+// One machine may take half the viewers' places, so that it cannot shut the others out.
+constexpr int kConnectionsPerAddress = kMaxViewers / 2;
+// The server gives each connection a worker of its own from its first byte on, also while the
+// client is still sending its request. So many that 150 clients stuck in their requests still
+// leave workers for the page and every viewer.
+constexpr std::size_t kWorkers = 200;
+// The server gives a request's head this long from its first read, and a write to a viewer as
+// long: a client stuck in its request is closed after it, as is a viewer that takes nothing (its
+// browser reconnects).
+constexpr const char *kRequestTimeoutMs = "1000";
 // A comment now and then shows a viewer who has gone, and keeps proxies from closing the stream.
 constexpr std::chrono::milliseconds kKeepAliveInterval{10000};
-// How long a read from or a write to a viewer may wait; one that takes nothing for this long is
-// cut off, and its browser reconnects.
-constexpr const char *kNetworkTimeoutMs = "1000";
 // At the end, how long the viewers get to take their last words before the server stops.
 constexpr std::chrono::milliseconds kFarewell{1000};
 constexpr std::chrono::milliseconds kKnockInterval{10};
 constexpr const char *kKeepAlive = ": keep-alive\n\n";
+constexpr const char *kCommonHead =
+    "Referrer-Policy: no-referrer\r\n"
+    "Connection: close\r\n";
 constexpr const char *kPageHead =
     "HTTP/1.1 200 OK\r\n"
     "Content-Type: text/html; charset=utf-8\r\n"
     "Cache-Control: no-store\r\n"
     "Content-Security-Policy: default-src 'none'; style-src 'unsafe-inline'; "
     "script-src 'unsafe-inline'; connect-src 'self'; img-src data:\r\n"
-    "X-Content-Type-Options: nosniff\r\n"
-    "Connection: close\r\n";
+    "X-Content-Type-Options: nosniff\r\n";
 constexpr const char *kEventsHead =
     "HTTP/1.1 200 OK\r\n"
     "Content-Type: text/event-stream\r\n"
-    "Cache-Control: no-cache\r\n"
-    "Connection: close\r\n\r\n";
+    "Cache-Control: no-cache\r\n";
+constexpr const char *kHostRefusal =
+    "this live view answers only its own addresses: name others with --serve-host\n";
+constexpr const char *kTokenRefusal = "this live view needs the token of the address it printed\n";
+constexpr const char *kBusyRefusal = "this client holds as many connections to the live view as it may\n";
 
 std::string event(const std::string &name, const std::string &data) {
     return (name.empty() ? "" : "event: " + name + "\n") + "data: " + data + "\n\n";
@@ -67,10 +78,27 @@ bool send(mg_connection *connection, const std::string &text) {
     return mg_write(connection, text.data(), text.size()) == static_cast<int>(text.size());
 }
 
+int send_text(mg_connection *connection, int status, const std::string &text) {
+    send(connection, "HTTP/1.1 " + std::to_string(status) + " " + mg_get_response_code_text(connection, status) +
+                         "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
+                         std::to_string(text.size()) + "\r\n" + kCommonHead + "\r\n" + text);
+    return status;
+}
+
 void note_dropped(std::int64_t dropped) {
     if (dropped > 0)
         std::fprintf(stderr, "iaassl_locate: a live view viewer fell behind: %lld rows were not sent to it\n",
                      static_cast<long long>(dropped));
+}
+
+// The token the query string carries, or none.
+std::string query_token(const mg_request_info &request) {
+    if (request.query_string == nullptr) return "";
+    const std::size_t length = std::strlen(request.query_string);
+    std::string token(length + 1, '\0');
+    const int size = mg_get_var(request.query_string, length, "token", token.data(), token.size());
+    token.resize(size < 0 ? 0 : static_cast<std::size_t>(size));
+    return token;
 }
 
 // The server's first complaint (a port it cannot bind, say) explains a failure to start; the
@@ -128,6 +156,80 @@ void stop_promptly(mg_context *context, const ServeAddress &address) {
 }
 } // namespace
 
+struct LiveViewRequests {
+    static LiveViewServer &view(const mg_connection *connection) {
+        return *static_cast<LiveViewServer *>(mg_get_user_context_data(connection));
+    }
+
+    // The server tells a connection's address only once its request head is in, so this is the
+    // first moment to count it; until then the head's deadline bounds it.
+    static bool admit(LiveViewServer &server, mg_connection *connection) {
+        std::lock_guard<std::mutex> lock(server.connections_mutex_);
+        auto &held = *server.connections_.try_emplace(mg_get_request_info(connection)->remote_addr, 0).first;
+        if (held.second == kConnectionsPerAddress) return false;
+        ++held.second;
+        mg_set_user_connection_data(connection, &held);
+        return true;
+    }
+
+    static void close_connection(const mg_connection *connection) {
+        auto *held = static_cast<std::pair<const std::string, int> *>(mg_get_user_connection_data(connection));
+        if (held == nullptr) return;
+        LiveViewServer &server = view(connection);
+        std::lock_guard<std::mutex> lock(server.connections_mutex_);
+        if (--held->second == 0) server.connections_.erase(server.connections_.find(held->first));
+    }
+
+    // The first the server lets us see of a request, with its head read: every refusal is here.
+    static int check_request(mg_connection *connection) {
+        LiveViewServer &server = view(connection);
+        const mg_request_info &request = *mg_get_request_info(connection);
+        if (!admit(server, connection)) return send_text(connection, 429, kBusyRefusal);
+        if (!host_allowed(server.access_, mg_get_header(connection, "Host")))
+            return refuse_host(server, connection);
+        if (!token_allowed(server.access_, query_token(request).c_str()))
+            return send_text(connection, 403, kTokenRefusal);
+        return 0;
+    }
+
+    // The server's own error pages repeat a malformed request's version in their status line.
+    static int answer_error(mg_connection *connection, int status, const char *) {
+        send_text(connection, status, std::string(mg_get_response_code_text(connection, status)) + "\n");
+        return 0;
+    }
+
+    static int refuse_host(LiveViewServer &server, mg_connection *connection) {
+        if (!server.refusal_said_.exchange(true))
+            std::fprintf(stderr, "iaassl_locate: the live view refused a request for another host name "
+                                 "(a web page elsewhere?); name the ones to answer with --serve-host\n");
+        return send_text(connection, 403, kHostRefusal);
+    }
+
+    static int serve_page(mg_connection *connection, void *) {
+        if (!is_get(connection)) return send_text(connection, 405, "GET only\n");
+        const std::string &page = view(connection).page_;
+        send(connection, kPageHead + ("Content-Length: " + std::to_string(page.size()) + "\r\n") + kCommonHead +
+                             "\r\n" + page);
+        return 200;
+    }
+
+    static int serve_events(mg_connection *connection, void *) {
+        if (!is_get(connection)) return send_text(connection, 405, "GET only\n");
+        RowBroadcast &rows = view(connection).rows_;
+        const auto viewer = rows.join();
+        if (!viewer)
+            return send_text(connection, 503, "the live view has as many viewers as it takes, or has ended\n");
+        bool open = send(connection, std::string(kEventsHead) + kCommonHead + "\r\n");
+        while (open) {
+            const auto delivery = rows.next(*viewer, kKeepAliveInterval);
+            const std::string text = delivery.text.empty() && !delivery.over ? kKeepAlive : delivery.text;
+            open = send(connection, text + delivery.closing) && !delivery.over;
+        }
+        note_dropped(rows.leave(*viewer));
+        return 200;
+    }
+};
+
 ServeAddress parse_serve_address(const std::string &text) {
     const auto colon = text.rfind(':');
     if (colon == std::string::npos) return {"127.0.0.1", parse_port(text, text)};
@@ -137,17 +239,21 @@ ServeAddress parse_serve_address(const std::string &text) {
     return {host, parse_port(text.substr(colon + 1), text)};
 }
 
-LiveViewServer::LiveViewServer(const ServeAddress &address, std::string page, std::size_t backlog_rows)
-    : address_(address), page_(std::move(page)), rows_(kMaxViewers, backlog_rows) {
+LiveViewServer::LiveViewServer(const ServeAddress &address, ViewAccess access, std::string page,
+                               std::size_t backlog_rows)
+    : address_(address), access_(std::move(access)), page_(std::move(page)), rows_(kMaxViewers, backlog_rows) {
     mg_init_library(0);
     const std::string listen = address_.host + ":" + std::to_string(address_.port);
-    const std::string workers = std::to_string(kMaxViewers + kSpareWorkers);
+    const std::string workers = std::to_string(kWorkers);
     // No document root: nothing on disk is ever served, and every path without a handler is 404.
     const char *options[] = {"listening_ports", listen.c_str(), "num_threads", workers.c_str(),
-                             "request_timeout_ms", kNetworkTimeoutMs, "enable_keep_alive", "no",
+                             "request_timeout_ms", kRequestTimeoutMs, "enable_keep_alive", "no",
                              nullptr};
     mg_callbacks callbacks{};
     callbacks.log_message = keep_complaint;
+    callbacks.connection_close = &LiveViewRequests::close_connection;
+    callbacks.begin_request = &LiveViewRequests::check_request;
+    callbacks.http_error = &LiveViewRequests::answer_error;
     const mg_init_data init{&callbacks, this, options};
     char reason[256] = "";
     mg_error_data error{};
@@ -160,8 +266,10 @@ LiveViewServer::LiveViewServer(const ServeAddress &address, std::string page, st
     }
     mg_server_port port{};
     if (mg_get_server_ports(context_, 1, &port) == 1) address_.port = port.port;
-    mg_set_request_handler(context_, "/$", &LiveViewServer::serve_page, this);
-    mg_set_request_handler(context_, "/events$", &LiveViewServer::serve_events, this);
+    access_.listen_host = address_.host;
+    access_.port = address_.port;
+    mg_set_request_handler(context_, "/$", &LiveViewRequests::serve_page, nullptr);
+    mg_set_request_handler(context_, "/events$", &LiveViewRequests::serve_events, nullptr);
 }
 
 LiveViewServer::~LiveViewServer() {
@@ -170,33 +278,9 @@ LiveViewServer::~LiveViewServer() {
     stop_promptly(context_, address_);
 }
 
-int LiveViewServer::serve_page(mg_connection *connection, void *server) {
-    if (!is_get(connection)) return mg_send_http_error(connection, 405, "GET only\n"), 405;
-    const std::string &page = static_cast<LiveViewServer *>(server)->page_;
-    send(connection, kPageHead + ("Content-Length: " + std::to_string(page.size()) + "\r\n\r\n") + page);
-    return 200;
-}
-
-int LiveViewServer::serve_events(mg_connection *connection, void *server) {
-    if (!is_get(connection)) return mg_send_http_error(connection, 405, "GET only\n"), 405;
-    RowBroadcast &rows = static_cast<LiveViewServer *>(server)->rows_;
-    const auto viewer = rows.join();
-    if (!viewer) {
-        mg_send_http_error(connection, 503, "the live view has as many viewers as it takes, or has ended\n");
-        return 503;
-    }
-    bool open = send(connection, kEventsHead);
-    while (open) {
-        const auto delivery = rows.next(*viewer, kKeepAliveInterval);
-        const std::string text = delivery.text.empty() && !delivery.over ? kKeepAlive : delivery.text;
-        open = send(connection, text + delivery.closing) && !delivery.over;
-    }
-    note_dropped(rows.leave(*viewer));
-    return 200;
-}
-
 std::string LiveViewServer::url() const {
-    return "http://" + address_.host + ":" + std::to_string(address_.port) + "/";
+    return "http://" + address_.host + ":" + std::to_string(address_.port) + "/" +
+           (access_.token.empty() ? "" : "?token=" + access_.token);
 }
 
 void LiveViewServer::publish(const std::string &row_object) { rows_.publish(event("", row_object)); }

@@ -3,13 +3,16 @@
 #ifndef TOOLS_LIVE_VIEW_SERVER_H
 #define TOOLS_LIVE_VIEW_SERVER_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <mutex>
 #include <string>
 
+#include "live_view_access.h"
 #include "row_broadcast.h"
 
-struct mg_connection;
 struct mg_context;
 
 namespace tools {
@@ -24,14 +27,16 @@ ServeAddress parse_serve_address(const std::string &text);
 
 class LiveViewServer {
 public:
-    // Listens at once; a refusal to bind is a ToolError. A viewer who joins late first gets
-    // the last `backlog_rows` rows.
-    LiveViewServer(const ServeAddress &address, std::string page, std::size_t backlog_rows);
+    // Listens at once; a refusal to bind is a ToolError. Only requests `access` allows are
+    // answered. A viewer who joins late first gets the last `backlog_rows` rows.
+    LiveViewServer(const ServeAddress &address, ViewAccess access, std::string page,
+                   std::size_t backlog_rows);
     // Cuts every stream off (unless ended) and stops serving.
     ~LiveViewServer();
     LiveViewServer(const LiveViewServer &) = delete;
     LiveViewServer &operator=(const LiveViewServer &) = delete;
 
+    // With the token, when one is needed.
     std::string url() const;
 
     // One row, as the object of a --format jsonl line.
@@ -40,12 +45,17 @@ public:
     void end(std::int64_t rows);
 
 private:
-    static int serve_page(mg_connection *connection, void *server);
-    static int serve_events(mg_connection *connection, void *server);
+    // The server's callbacks, which see what lies here.
+    friend struct LiveViewRequests;
 
     ServeAddress address_;
+    ViewAccess access_;
     std::string page_;
     RowBroadcast rows_;
+    std::atomic<bool> refusal_said_{false};
+    // The connections each client address holds that have sent their request heads.
+    std::mutex connections_mutex_;
+    std::map<std::string, int> connections_;
     mg_context *context_ = nullptr;
 };
 

@@ -58,8 +58,10 @@ std::unique_ptr<LiveViewServer> start_live_view(const LocateOptions &options, co
     const LiveViewSetup setup{input_name(options), parse_shape(options.array.geometry), input.channels(),
                               options.array.spacing_cm, row_seconds};
     const auto history_rows = static_cast<std::size_t>(std::ceil(kLiveViewHistorySeconds / row_seconds));
-    auto view = std::make_unique<LiveViewServer>(
-        parse_serve_address(options.serve), live_view_page(setup),
+    const ServeAddress address = parse_serve_address(options.serve);
+    ViewAccess access{address.host, address.port, options.serve_hosts,
+                      view_token(address.host, options.serve_token_file)};
+    auto view = std::make_unique<LiveViewServer>(address, std::move(access), live_view_page(setup),
         std::clamp(history_rows, kFewestBacklogRows, kMostBacklogRows));
     note("live view on " + view->url());
     return view;

@@ -45,9 +45,18 @@ void add_locate_options(CLI::App &app, LocateOptions &options) {
     app.add_option("--format", options.format, "Output form; jsonl is one object per line")
         ->check(CLI::IsMember({"table", "csv", "json", "jsonl"}))
         ->capture_default_str();
-    app.add_option("--serve", options.serve,
-                   "Also show the directions live in a browser at [ADDR:]PORT (ADDR 127.0.0.1 "
-                   "unless given; 0.0.0.0 for every network)");
+    auto *serve = app.add_option("--serve", options.serve,
+                                 "Also show the directions live in a browser at [ADDR:]PORT (ADDR "
+                                 "127.0.0.1 unless given; 0.0.0.0 for every network, with a token)");
+    app.add_option("--serve-host", options.serve_hosts,
+                   "A host name the live view also answers to (a proxy's, the device's DNS name); "
+                   "repeatable")
+        ->needs(serve);
+    app.add_option("--serve-token-file", options.serve_token_file,
+                   "Beyond loopback, the live view's token is this file's first line rather than "
+                   "a new random one")
+        ->check(CLI::ExistingFile)
+        ->needs(serve);
 }
 
 void check_input_choice(const LocateOptions &options) {

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli.h"
 
@@ -27,6 +28,8 @@ struct LocateOptions {
     std::string mode = "direction";
     std::string format = "table";
     std::string serve;
+    std::vector<std::string> serve_hosts;
+    std::string serve_token_file;
 };
 
 void add_locate_options(CLI::App &app, LocateOptions &options);

@@ -15,8 +15,10 @@ import wave
 
 from tools_e2e import ToolTest, locate_command
 
-URL_LINE = re.compile(r"^iaassl_locate: live view on http://([^/]+):(\d+)/$")
+URL_LINE = re.compile(r"^iaassl_locate: live view on http://([^/]+):(\d+)/(\?token=([\w.~-]+))?$")
 MAX_VIEWERS = 16
+PER_ADDRESS = MAX_VIEWERS // 2
+RAW = ("--raw-rate", 16000, "--raw-channels", 4)
 
 
 def start_serving(*args, serve="127.0.0.1:0", header=b""):
@@ -31,20 +33,31 @@ def start_serving(*args, serve="127.0.0.1:0", header=b""):
     if not match:
         proc.kill()
         raise AssertionError(f"no address line: {line!r} {proc.communicate()}")
+    proc.token = match.group(4)
     return proc, int(match.group(2))
 
 
-def get(port, path):
-    conn = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
-    conn.request("GET", path)
+def get(port, path, host=None, source="127.0.0.1", timeout=60):
+    conn = http.client.HTTPConnection("127.0.0.1", port, timeout=timeout, source_address=(source, 0))
+    conn.request("GET", path, headers={"Host": host} if host else {})
     response = conn.getresponse()
     return response.status, response.getheader("Content-Type"), response.read().decode()
 
 
-def open_events(port):
+def raw_status(port, request):
+    """The status line the server answers a request of raw bytes with."""
+    with socket.create_connection(("127.0.0.1", port), timeout=30) as sock:
+        try:
+            sock.sendall(request)
+        except (BrokenPipeError, ConnectionResetError):
+            pass  # Refused before the whole of it was read; the answer is already on its way.
+        return drain(sock).split(b"\r\n", 1)[0].decode()
+
+
+def open_events(port, query="", source="127.0.0.1"):
     """A viewer of the event stream, once the server has taken it in: the response head is read."""
-    conn = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
-    conn.request("GET", "/events")
+    conn = http.client.HTTPConnection("127.0.0.1", port, timeout=60, source_address=(source, 0))
+    conn.request("GET", "/events" + query)
     return conn.getresponse()
 
 
@@ -154,15 +167,19 @@ class LiveView(ToolTest):
         self.assertEqual([data for name, data in events_of(late.read().decode()) if name == "message"],
                          missed + out.decode().splitlines())
 
-    def test_the_seventeenth_viewer_is_turned_away_and_a_signal_ends_every_stream(self):
+    def test_viewers_beyond_sixteen_or_an_address_share_are_turned_away_and_a_signal_ends_every_stream(self):
         proc, port = start_serving("--raw-rate", 16000, "--raw-channels", 4, "--format", "csv")
-        viewers = [open_events(port) for _ in range(MAX_VIEWERS)]
+        sources = [f"127.0.0.{10 + i // PER_ADDRESS}" for i in range(MAX_VIEWERS)]
+        viewers = [open_events(port, source=source) for source in sources]
         self.assertEqual({v.status for v in viewers}, {200})
+        self.assertEqual(get(port, "/events", source=sources[0])[0], 429)
         self.assertEqual(get(port, "/events")[0], 503)
         self.assertEqual(get(port, "/")[0], 200)
         viewers.pop().close()
         deadline = time.monotonic() + 30
-        while (replacement := open_events(port)).status == 503 and time.monotonic() < deadline:
+        # The place and the address's share come free once the server has seen the viewer go.
+        while ((replacement := open_events(port, source=sources[-1])).status != 200
+               and time.monotonic() < deadline):
             time.sleep(0.1)
         self.assertEqual(replacement.status, 200)
         viewers.append(replacement)
@@ -202,7 +219,7 @@ class LiveView(ToolTest):
                 stuck = socket.socket()
                 stuck.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
                 stuck.connect(("127.0.0.1", port))
-                stuck.sendall(b"GET /events HTTP/1.1\r\nHost: x\r\n\r\n")
+                stuck.sendall(b"GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
                 time.sleep(0.5)
             peak_kib = []
             watching = threading.Thread(target=lambda: peak_kib.append(watch_peak_memory(proc.pid)))
@@ -264,6 +281,92 @@ class LiveView(ToolTest):
                 self.assert_refused([self.wav, "--serve", serve], *words)
         busy.communicate(b"", timeout=60)
         self.assert_refused([self.wav, "--serve", "0", "--mode", "delays"], "--mode direction")
+
+    def test_only_its_own_hosts_are_answered_and_beyond_loopback_only_with_the_token(self):
+        proc, port = start_serving(*RAW, "--serve-host", "cam.example")
+        self.assertIsNone(proc.token)
+        for host in ("127.0.0.1", f"127.0.0.1:{port}", "localhost", f"localhost:{port}",
+                     "cam.example", f"cam.example:{port}", f"192.0.2.7:{port}"):
+            with self.subTest(host=host):
+                self.assertEqual(get(port, "/", host=host)[0], 200)
+        for host in ("evil.example", f"evil.example:{port}", "127.0.0.1.evil.example",
+                     "localhost.evil.example", "cam.example.evil.example"):
+            with self.subTest(host=host):
+                status, _, body = get(port, "/events", host=host)
+                self.assertEqual((status, body.count("\n")), (403, 1))
+                self.assertIn("--serve-host", body)
+        _, err = proc.communicate(b"", timeout=60)
+        self.assertEqual(len([line for line in err.decode().splitlines() if "--serve-host" in line]), 1)
+        token_file = os.path.join(self.dir, "token")
+        with open(token_file, "w") as f:
+            f.write("kept-by-the-service\n")
+        tokens = []
+        for args in ((), ("--serve-token-file", token_file)):
+            proc, port = start_serving(*RAW, *args, serve="0.0.0.0:0")
+            tokens.append(proc.token)
+            self.assertEqual(open_events(port, "?token=" + proc.token).status, 200)
+            conn = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
+            conn.request("GET", "/?token=" + proc.token)
+            self.assertEqual(conn.getresponse().getheader("Referrer-Policy"), "no-referrer")
+            for path in ("/", "/events", "/events?token=", "/events?token=" + proc.token[:-1] + "x"):
+                with self.subTest(path=path):
+                    self.assertEqual(get(port, path)[0], 403)
+            self.assertEqual(get(port, "/?token=" + proc.token, host="evil.example")[0], 403)
+            proc.communicate(b"", timeout=60)
+        self.assertGreaterEqual(len(tokens[0]), 32)
+        self.assertEqual(tokens[1], "kept-by-the-service")
+
+    def test_dripping_and_flooding_clients_leave_the_page_and_the_stream_to_others(self):
+        proc, port = start_serving(*RAW, "--format", "jsonl")
+        stream = open_events(port, source="127.0.0.2")
+        drippers = [socket.create_connection(("127.0.0.1", port), timeout=5) for _ in range(150)]
+        for sock in drippers:
+            sock.send(b"GET / HTTP/1.1\r\n")
+        dripping = threading.Event()
+
+        def drip():
+            """One byte of header every half second on each connection still open."""
+            while not dripping.wait(0.5):
+                for sock in drippers:
+                    try:
+                        sock.send(b"x")
+                    except OSError:
+                        pass
+
+        dripper = threading.Thread(target=drip)
+        dripper.start()
+        try:
+            # A request head gets a second: until then every dripper holds a worker.
+            time.sleep(0.5)
+            asked = time.monotonic()
+            self.assertEqual(get(port, "/", source="127.0.0.3", timeout=5)[0], 200)
+            self.assertLess(time.monotonic() - asked, 1)
+            for sock in drippers:
+                self.assertRegex(drain(sock), rb"^HTTP/1\.1 400 ")
+            self.assertLess(time.monotonic() - asked, 2)
+            out, err = proc.communicate(self.samples, timeout=300)
+        finally:
+            dripping.set()
+            dripper.join()
+            for sock in drippers:
+                sock.close()
+        self.assertEqual(proc.returncode, 0, err)
+        self.assertEqual([data for name, data in events_of(stream.read().decode()) if name == "message"],
+                         out.decode().splitlines())
+
+    def test_requests_it_cannot_take_get_an_http_error(self):
+        proc, port = start_serving(*RAW)
+        lying_chunks = b"POST / HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\nffff\r\nab\r\n0\r\n\r\n"
+        for request in (b"NOT HTTP AT ALL\r\n\r\n", b"GET / HTTP/1.1\r\nX: " + b"a" * 200_000 + b"\r\n\r\n",
+                        b"GET / HTTP/1.1\r\n" + b"X: y\r\n" * 5000 + b"\r\n", lying_chunks,
+                        b"GET /\0/ HTTP/1.1\r\nHost: x\r\n\r\n",
+                        b"POST / HTTP/1.1\r\nHost: x\r\nContent-Length: 1\r\n\r\nx",
+                        b"DELETE /events HTTP/1.1\r\nHost: x\r\n\r\n"):
+            with self.subTest(request=request[:40]):
+                self.assertRegex(raw_status(port, request), r"^HTTP/1\.[01] [45]\d\d ")
+        self.assertEqual(get(port, "/")[0], 200)
+        proc.communicate(b"", timeout=60)
+        self.assertEqual(proc.returncode, 0)
 
 
 if __name__ == "__main__":
