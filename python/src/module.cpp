@@ -266,4 +266,7 @@ the Localiser's. mode="direction" returns one Row per decision window, mode="del
 DelayRow per 128-sample frame. A trailing piece shorter than a window is not run. A file
 that cannot be read raises OSError; a layout or option the library refuses, or a file
 shorter than one window, raises ValueError.)");
+
+    // The package re-exports everything: name it where users import it from.
+    for (const char *name : {"Row", "DelayRow", "Localiser", "locate"}) m.attr(name).attr("__module__") = "iaassl";
 }
