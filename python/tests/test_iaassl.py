@@ -247,7 +247,7 @@ class TestWhatUsersSee:
         assert "delay_too_large" in outcomes and capfd.readouterr().out == "C output 7\n"
 
     def test_readme_example(self, scenes, tmp_path):
-        example = re.search(r"```python\n(.*?)```", README.read_text(), re.S).group(1)
+        example = re.search(r"### The Python module.*?```python\n(.*?)```", README.read_text(), re.S).group(1)
         path, options = scenes["linear4"]
         (tmp_path / "scene.wav").symlink_to(path)
         out = subprocess.run([sys.executable, "-c", example], cwd=tmp_path, check=True,
