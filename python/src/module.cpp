@@ -5,14 +5,14 @@
 #include <pybind11/stl/filesystem.h>
 
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "library_notes.h"
 #include "locate_file.h"
 #include "localiser.h"
-#include "outcome.h"
+#include "numpy_samples.h"
+#include "python_rows.h"
 #include "stream_error.h"
 #include "tool_error.h"
 
@@ -24,93 +24,12 @@ namespace iaassl_py {
 
 namespace {
 
-// Under the mask of a delays array, where the library rejected the frame: no delay is this far.
-constexpr std::int32_t kRejectedDelay = -32768;
-
-struct Row {
-    double time_s;
-    std::string outcome;
-    std::optional<int> angle;
-};
-
-struct DelayRow {
-    double time_s;
-    std::vector<std::optional<int>> delays;
-};
-
-double start_time(const StreamRow &row, int sample_rate) {
-    return static_cast<double>(row.start_sample) / sample_rate;
-}
-
-py::list direction_rows(const std::vector<StreamRow> &rows, int sample_rate) {
-    py::list out;
-    for (const auto &r : rows)
-        out.append(Row{start_time(r, sample_rate), ssl_stream::outcome_word(r.outcome), r.angle});
-    return out;
-}
-
-py::list delay_rows(const std::vector<StreamRow> &rows, int sample_rate) {
-    py::list out;
-    for (const auto &r : rows) out.append(DelayRow{start_time(r, sample_rate), r.delays});
-    return out;
-}
-
-py::object masked_delays(const std::vector<StreamRow> &rows, int pairs) {
-    const auto n = static_cast<py::ssize_t>(rows.size());
-    py::array_t<std::int32_t> delays({n, static_cast<py::ssize_t>(pairs)});
-    py::array_t<bool> rejected({n, static_cast<py::ssize_t>(pairs)});
-    auto d = delays.mutable_unchecked<2>();
-    auto m = rejected.mutable_unchecked<2>();
-    for (py::ssize_t f = 0; f < n; ++f) {
-        for (py::ssize_t p = 0; p < pairs; ++p) {
-            const auto &delay = rows[static_cast<std::size_t>(f)].delays[static_cast<std::size_t>(p)];
-            d(f, p) = delay.value_or(kRejectedDelay);
-            m(f, p) = !delay.has_value();
-        }
-    }
-    return py::module_::import("numpy.ma").attr("masked_array")(delays, py::arg("mask") = rejected);
-}
-
-SampleType sample_type(const py::array &samples) {
-    if (py::isinstance<py::array_t<std::int16_t>>(samples)) return SampleType::int16;
-    if (py::isinstance<py::array_t<float>>(samples)) return SampleType::float32;
-    if (py::isinstance<py::array_t<double>>(samples)) return SampleType::float64;
-    throw StreamError("samples must be int16, float32 or float64, not " + std::string(py::str(samples.dtype())));
-}
-
-SampleArray sample_array(const py::array &samples, int channels) {
-    if (samples.ndim() != 2)
-        throw StreamError("samples must be a 2-D array (frames, channels), not " +
-                          std::to_string(samples.ndim()) + "-D");
-    if (samples.shape(1) != channels)
-        throw StreamError("the samples have " + std::to_string(samples.shape(1)) +
-                          " channels; this Localiser takes " + std::to_string(channels));
-    SampleArray s;
-    s.type = sample_type(samples);
-    s.data = static_cast<const char *>(samples.data());
-    s.frames = samples.shape(0);
-    s.channels = channels;
-    s.frame_stride = samples.strides(0);
-    s.channel_stride = samples.strides(1);
-    return s;
-}
-
 // Runs one of the Localiser's streams over `samples` with the interpreter free for other threads.
 std::vector<StreamRow> run_released(Localiser &localiser, const py::array &samples,
                                     std::vector<StreamRow> (Localiser::*stream)(const SampleArray &)) {
     const SampleArray s = sample_array(samples, localiser.settings().channels);
     const py::gil_scoped_release released;
     return (localiser.*stream)(s);
-}
-
-std::string repr(const Row &r) {
-    return "Row(time_s=" + std::string(py::repr(py::float_(r.time_s))) + ", outcome='" + r.outcome +
-           "', angle=" + (r.angle ? std::to_string(*r.angle) : "None") + ")";
-}
-
-std::string repr(const DelayRow &r) {
-    return "DelayRow(time_s=" + std::string(py::repr(py::float_(r.time_s))) +
-           ", delays=" + std::string(py::repr(py::tuple(py::cast(r.delays)))) + ")";
 }
 
 std::string repr(const Localiser &l) {
