@@ -6,6 +6,7 @@ import os
 import re
 import subprocess
 import threading
+import time
 import wave
 from pathlib import Path
 
@@ -230,6 +231,30 @@ class TestThreads:
             t.join()
         expected = tool_rows(path, **options)
         assert results == [as_dicts(fed(localiser_for(x, options), [x, x]))] * 2 and results[0][:len(expected)] == expected
+
+    def test_other_threads_run_while_the_library_does(self, scenes):
+        path, options = scenes["linear4"]
+        x = np.tile(samples_of(path), (60, 1))
+        longest_pause, running = [0.0], threading.Event()
+
+        def tick():
+            last = time.perf_counter()
+            running.set()
+            while running.is_set():
+                now = time.perf_counter()
+                longest_pause[0], last = max(longest_pause[0], now - last), now
+
+        ticker = threading.Thread(target=tick)
+        loc = localiser_for(x, options)
+        ticker.start()
+        running.wait()
+        longest_pause[0] = 0.0
+        start = time.perf_counter()
+        loc.feed(x)  # one call: were the interpreter lock held, the ticker would stop throughout
+        took = time.perf_counter() - start
+        running.clear()
+        ticker.join()
+        assert longest_pause[0] < took / 2
 
     def test_one_localiser_shared_by_threads_takes_calls_in_turn(self, scenes):
         path, options = scenes["linear4"]
