@@ -1,0 +1,31 @@
+#include "locate_file.h"
+
+#include "library_notes.h"
+#include "localiser.h"
+#include "sound_file.h"
+#include "stream_error.h"
+
+namespace iaassl_py {
+
+namespace {
+constexpr std::int64_t kReadFrames = 4096;
+}
+
+FileRows locate_file(const std::string &path, const Options &options) {
+    const LibraryCall call; // from the stream's start to its end
+    tools::SoundReader reader(path);
+    if (!ssl_stream::supported_channels(reader.channels()))
+        throw ssl_stream::StreamError("'" + path + "' " + ssl_stream::channels_problem(reader.channels()));
+    auto stream = quiet_stream(checked_settings(reader.channels(), reader.sample_rate(), options));
+    if (reader.frames() < stream->samples_per_row())
+        throw ssl_stream::StreamError("the recording is shorter than one row (" +
+                                      std::to_string(stream->samples_per_row()) + " samples per channel)");
+    FileRows result{reader.sample_rate(), {}};
+    std::vector<std::int16_t> block(static_cast<std::size_t>(kReadFrames * reader.channels()));
+    while (const std::int64_t got = reader.read(block.data(), kReadFrames))
+        stream->feed(block.data(), static_cast<std::size_t>(got),
+                     [&result](const ssl_stream::StreamRow &row) { result.rows.push_back(row); });
+    return result;
+}
+
+} // namespace iaassl_py
