@@ -27,6 +27,13 @@ std::int64_t fakeClock()
     return fakeNowNs;
 }
 
+std::int64_t wallMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 std::int64_t msOf(std::int64_t id)
 {
     return (id >> 22) + IdGenerator::kEpochMs;
@@ -56,19 +63,21 @@ TEST(IdGenerator, SequenceCountsWithinOneMillisecondAndWrapsByWaiting)
     EXPECT_LT(fakeReadsUntilTick, 0);
 }
 
+// Bounds that hold however long the process is descheduled between two clock readings.
 TEST(IdGenerator, IdentifierCarriesTheMillisecondOfIssue)
 {
+    const std::int64_t beforeStart = wallMs();
     IdGenerator generator;
-    const auto before = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::system_clock::now().time_since_epoch())
-                            .count();
+    const std::int64_t afterStart = wallMs();
+    EXPECT_GE(generator.wallStartMs, beforeStart);
+    EXPECT_LE(generator.wallStartMs, afterStart);
+
     const std::int64_t id = generator.nextId();
-    const auto after = std::chrono::duration_cast<std::chrono::milliseconds>(
-                           std::chrono::system_clock::now().time_since_epoch())
-                           .count();
+    const std::int64_t afterIssue = wallMs();
     EXPECT_GT(id, 0);
-    EXPECT_GE(msOf(id), before - 1);
-    EXPECT_LE(msOf(id), after + 1);
+    EXPECT_GE(msOf(id), generator.wallStartMs);
+    // The monotonic clock started before the wall clock was read, within the constructor.
+    EXPECT_LE(msOf(id), generator.wallStartMs + (afterIssue - beforeStart) + 1);
 }
 
 TEST(IdGenerator, ThreadsGetDistinctIncreasingIds)

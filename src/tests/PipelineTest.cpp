@@ -59,7 +59,8 @@ TEST(Pipeline, SuccessfulRunGivesFingerprintAndStartsNoLoggerOrThread)
     // MD5 of the Base64 text MDAxMTIyYWFiYmNj
     EXPECT_EQ(fingerprint, "12cef583947c6c1ff154160f1cbb97d1");
     EXPECT_EQ(spdlog::get("velmora") != nullptr, loggerBefore);
-    EXPECT_EQ(threadCount(), threadsBefore);
+    // At most: a thread of an earlier test may still be leaving /proc after its join.
+    EXPECT_LE(threadCount(), threadsBefore);
 }
 
 TEST(Pipeline, FailingScanIsLoggedOnceAtErrorLevel)

@@ -45,6 +45,12 @@ SoundReader::SoundReader(const std::string &path) : path_(path) {
 
 SoundReader::~SoundReader() { sf_close(file_); }
 
+std::optional<std::int64_t> SoundReader::frames() const {
+    // libsndfile's word for a length the header does not give.
+    if (info_.frames == SF_COUNT_MAX) return std::nullopt;
+    return info_.frames;
+}
+
 std::int64_t SoundReader::counted(std::int64_t asked, sf_count_t got) {
     if (got < 0 || sf_error(file_) != SF_ERR_NO_ERROR)
         throw ToolError("cannot read '" + path_ + "': " + sf_strerror(file_));
@@ -52,7 +58,7 @@ std::int64_t SoundReader::counted(std::int64_t asked, sf_count_t got) {
     // Some decoders report a damaged or cut file only by returning nothing more. A stream's
     // header may only guess its length (a recorder writing to a pipe cannot know it), so only a
     // file is held to the length it declares.
-    if (got < asked && info_.seekable && position_ < info_.frames)
+    if (got < asked && info_.seekable && frames() && position_ < *frames())
         throw ToolError("cannot read '" + path_ + "': it ends after " + std::to_string(position_) +
                         " of the " + std::to_string(info_.frames) + " frames it declares");
     return got;

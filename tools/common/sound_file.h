@@ -5,6 +5,7 @@
 #include <sndfile.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,12 @@ public:
 
     int channels() const { return info_.channels; }
     int sample_rate() const { return info_.samplerate; }
-    std::int64_t frames() const { return info_.frames; }
+    // Empty where the header leaves the length unknown, as a FLAC stream written to a pipe does.
+    std::optional<std::int64_t> frames() const;
 
     // Read up to `frames` interleaved frames; return how many they read (0 at the end). A file
-    // (not a pipe) that ends before the frames its header declares is an error, not an early end.
+    // (not a pipe) that ends before the frames its header declares is an error, not an early end;
+    // one of unknown length is read to its end, and only the decoder can call it damaged.
     // 16 bits: full scale is -1..1 whatever the file holds; beyond it clips, NaN reads as 0.
     std::int64_t read(std::int16_t *out, std::int64_t frames);
     std::int64_t read(float *out, std::int64_t frames);

@@ -17,8 +17,9 @@ public:
     int channels() const override { return reader_.channels(); }
     int sample_rate() const override { return reader_.sample_rate(); }
     std::optional<std::int64_t> frames() const override {
-        return stream_ ? std::nullopt : std::optional<std::int64_t>(reader_.frames());
+        return stream_ ? std::nullopt : reader_.frames();
     }
+    bool live() const override { return stream_; }
     std::int64_t read(std::int16_t *out, std::int64_t frames) override {
         return reader_.read(out, frames);
     }

@@ -17,8 +17,11 @@ public:
 
     virtual int channels() const = 0;
     virtual int sample_rate() const = 0;
-    // Frames per channel when the length is known before the run: finished files only.
+    // Frames per channel when the length is known before the run: finished files only, and
+    // not all of them.
     virtual std::optional<std::int64_t> frames() const = 0;
+    // Rows from a live input carry the time they were decided.
+    virtual bool live() const { return !frames(); }
     // Capture devices can lose samples to overruns; the other kinds cannot.
     virtual bool can_overrun() const { return false; }
 
@@ -27,8 +30,6 @@ public:
     virtual std::int64_t read(std::int16_t *out, std::int64_t frames) = 0;
     // Overruns recovered from since the last call.
     virtual int take_overruns() { return 0; }
-
-    bool live() const { return !frames(); }
 };
 
 // The input the options name, opened and checked.

@@ -1,6 +1,7 @@
 #include "source_signal.h"
 
 #include <cmath>
+#include <vector>
 
 #include "sound_file.h"
 #include "tool_error.h"
@@ -34,10 +35,10 @@ public:
         if (reader_.channels() != 1)
             throw ToolError("the source '" + path + "' has " + std::to_string(reader_.channels()) +
                             " channels; it must be mono");
-        if (reader_.frames() <= 0) throw ToolError("the source '" + path + "' is empty");
         const double wanted = max_seconds * reader_.sample_rate();
-        length_ = wanted < static_cast<double>(reader_.frames()) ? static_cast<std::int64_t>(wanted)
-                                                                  : reader_.frames();
+        const std::int64_t frames = reader_.frames() ? *reader_.frames() : frames_up_to(wanted);
+        if (frames <= 0) throw ToolError("the source '" + path + "' is empty");
+        length_ = wanted < static_cast<double>(frames) ? static_cast<std::int64_t>(wanted) : frames;
     }
     int sample_rate() const override { return reader_.sample_rate(); }
     std::int64_t length() const override { return length_; }
@@ -49,6 +50,17 @@ public:
     }
 
 private:
+    // A header that leaves the length unknown: count by reading, up to what the scene needs.
+    std::int64_t frames_up_to(double wanted) {
+        constexpr std::int64_t kBlock = 65536;
+        std::vector<float> block(kBlock);
+        std::int64_t frames = 0;
+        for (std::int64_t got = kBlock; got == kBlock && static_cast<double>(frames) < wanted; frames += got)
+            got = reader_.read(block.data(), kBlock);
+        reader_.rewind();
+        return frames;
+    }
+
     std::string path_;
     SoundReader reader_;
     std::int64_t length_ = 0;

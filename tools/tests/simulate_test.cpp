@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 
 #include "fractional_delay.h"
 #include "renderer.h"
 #include "room.h"
+#include "sound_file.h"
 #include "source_signal.h"
 
 using namespace tools;
@@ -133,4 +136,33 @@ TEST(SourceSignal, NoiseAtTheAskedRatioAndPeakScale) {
     EXPECT_LT(std::abs(repeated) / noise_power, 0.05);
     EXPECT_FLOAT_EQ(peak_scale(4.0f, 0.5), 0.125f);
     EXPECT_EQ(peak_scale(0.0f, 0.5), 1.0f);
+}
+
+// An encoder writing to a stream leaves the FLAC length unknown (0): the source is counted.
+TEST(FileSource, FlacOfUnknownLengthIsReadToItsEnd) {
+    const std::string path = testing::TempDir() + "unknown_length.flac";
+    constexpr int kRate = 16000;
+    constexpr std::int64_t kFrames = 20000;
+    {
+        SoundWriter writer(path, kRate, 1, SampleFormat::pcm16);
+        writer.write(std::vector<float>(kFrames, 0.25f));
+        writer.close();
+    }
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    // STREAMINFO: the low nibble of byte 21 and bytes 22 to 25 hold the rest of the count.
+    char nibble = 0;
+    file.seekg(21).get(nibble);
+    const std::string zeros(4, '\0');
+    file.seekp(21).put(static_cast<char>(nibble & 0xF0)).write(zeros.data(), 4);
+    file.close();
+
+    EXPECT_FALSE(SoundReader(path).frames().has_value());
+    const auto whole = file_source(path, 100);
+    EXPECT_EQ(whole->length(), kFrames);
+    std::vector<float> samples(kFrames);
+    whole->restart();
+    whole->read(samples.data(), samples.size());
+    EXPECT_FLOAT_EQ(samples.back(), 0.25f);
+    EXPECT_EQ(file_source(path, 0.5)->length(), kRate / 2);
+    std::remove(path.c_str());
 }
