@@ -46,42 +46,44 @@ namespace {
 
 LocateState &state_of(gpointer object) { return *GST_IAASSL_LOCATE(object)->state; }
 
+constexpr auto kPropertyFlags =
+    static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_PLAYING);
+
+GParamSpec *int_property(const char *name, const char *nick, const char *blurb, ssl_stream::OptionRange range,
+                         int fallback) {
+    return g_param_spec_int(name, nick, blurb, static_cast<gint>(range.lowest), static_cast<gint>(range.highest),
+                            fallback, kPropertyFlags);
+}
+
 void install_properties(GObjectClass *object_class) {
     const StreamSettings defaults;
-    const auto flags = static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_PLAYING);
     g_object_class_install_property(
         object_class, PROP_GEOMETRY,
         g_param_spec_enum("geometry", "Geometry", "How the microphones stand: on a line or on a circle (4 only)",
-                          iaassl_gst::geometry_enum_type(), static_cast<gint>(defaults.shape), flags));
+                          iaassl_gst::geometry_enum_type(), static_cast<gint>(defaults.shape), kPropertyFlags));
     g_object_class_install_property(
         object_class, PROP_SPACING,
         g_param_spec_double("spacing", "Spacing",
                             "Distance between neighbouring microphones in cm; the diameter of a circular array",
-                            G_MINDOUBLE, G_MAXDOUBLE, defaults.spacing_cm, flags));
-    g_object_class_install_property(
-        object_class, PROP_TEMPERATURE,
-        g_param_spec_int("temperature", "Temperature", "Air temperature in degrees Celsius, for the speed of sound",
-                         static_cast<gint>(ssl_stream::kTemperatureC.lowest),
-                         static_cast<gint>(ssl_stream::kTemperatureC.highest), defaults.temperature_c, flags));
-    g_object_class_install_property(
-        object_class, PROP_GATE,
-        g_param_spec_int("gate", "Gate", "Level in dB below which a window has no direction",
-                         static_cast<gint>(ssl_stream::kGateDb.lowest), static_cast<gint>(ssl_stream::kGateDb.highest),
-                         defaults.gate_db, flags));
-    g_object_class_install_property(
-        object_class, PROP_FRAMES,
-        g_param_spec_int("frames", "Frames", "Frames of 128 samples per decision window",
-                         static_cast<gint>(ssl_stream::kFramesPerDecision.lowest),
-                         static_cast<gint>(ssl_stream::kFramesPerDecision.highest), defaults.frames, flags));
+                            G_MINDOUBLE, G_MAXDOUBLE, defaults.spacing_cm, kPropertyFlags));
+    g_object_class_install_property(object_class, PROP_TEMPERATURE,
+                                    int_property("temperature", "Temperature", "Air temperature in degrees Celsius, for the speed of sound",
+                                                 ssl_stream::kTemperatureC, defaults.temperature_c));
+    g_object_class_install_property(object_class, PROP_GATE,
+                                    int_property("gate", "Gate", "Level in dB below which a window has no direction",
+                                                 ssl_stream::kGateDb, defaults.gate_db));
+    g_object_class_install_property(object_class, PROP_FRAMES,
+                                    int_property("frames", "Frames", "Frames of 128 samples per decision window",
+                                                 ssl_stream::kFramesPerDecision, defaults.frames));
     g_object_class_install_property(
         object_class, PROP_MODE,
         g_param_spec_enum("mode", "Mode",
                           "direction: one iaassl-direction message per window; delays: one iaassl-delays per frame",
-                          iaassl_gst::mode_enum_type(), static_cast<gint>(defaults.mode), flags));
+                          iaassl_gst::mode_enum_type(), static_cast<gint>(defaults.mode), kPropertyFlags));
     g_object_class_install_property(
         object_class, PROP_POST_MESSAGES,
         g_param_spec_boolean("post-messages", "Post messages", "Post element messages on the bus",
-                             kDefaultPostMessages, flags));
+                             kDefaultPostMessages, kPropertyFlags));
 }
 
 // Takes a new setting into `requested`; false when it is not one the stream can take.
