@@ -16,6 +16,12 @@ std::string channels_problem(int channels) {
     return "has " + std::to_string(channels) + " channels; only 2 or 4 are supported";
 }
 
+std::string sample_rates_text() {
+    std::string text;
+    for (int rate : kSampleRates) text += (text.empty() ? "" : ", ") + std::to_string(rate);
+    return text + " Hz";
+}
+
 int frames_per_row(const StreamSettings &settings) {
     return settings.mode == Mode::delays ? 1 : settings.frames;
 }

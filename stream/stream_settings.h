@@ -3,6 +3,7 @@
 #ifndef SSL_STREAM_STREAM_SETTINGS_H
 #define SSL_STREAM_STREAM_SETTINGS_H
 
+#include <array>
 #include <string>
 
 #include "array_shape.h"
@@ -37,6 +38,10 @@ struct OptionRange {
 constexpr OptionRange kTemperatureC{-40, 60};
 constexpr OptionRange kGateDb{-80, 0};
 constexpr OptionRange kFramesPerDecision{1, 1 << 20};
+
+// The sample rates the library takes, and them as a message lists them: "8000, ..., 48000 Hz".
+constexpr std::array<int, 4> kSampleRates{8000, 16000, 32000, 48000};
+std::string sample_rates_text();
 
 constexpr bool supported_channels(int channels) { return channels == 2 || channels == 4; }
 // "has N channels; only 2 or 4 are supported", for the caller to put its input's name before.

@@ -9,9 +9,6 @@
 namespace ssl_stream {
 
 namespace {
-// The rates the library accepts; it only says that a rate is wrong, not which are right.
-constexpr const char *kSupportedRates = "8000, 16000, 32000, 48000 Hz";
-
 std::string hex(std::int32_t code) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08x", static_cast<unsigned>(code));
@@ -55,7 +52,7 @@ void WindowStream::start_library() {
     const std::int32_t configured = library_.config(handle_, &config);
     if (configured == SSL_RET_INVALID_SAMPLE_RATE)
         throw StreamError("unsupported sample rate " + std::to_string(settings_.sample_rate) +
-                          " Hz (supported: " + kSupportedRates + ")");
+                          " Hz (supported: " + sample_rates_text() + ")");
     check(configured, "Config");
     check(library_.set_shape(handle_, library_shape_code(settings_.shape)), "Set_Shape");
     const std::int32_t params = library_.cal_params(handle_);

@@ -1,0 +1,249 @@
+// iaassllocate in GStreamer's check harness: caps and passthrough, the messages and their exact
+// times, continuity, properties, refused formats.
+#include <gst/check/gstcheck.h>
+#include <gst/check/gstharness.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "ssl_scene.h"
+#include "window_stream.h"
+
+namespace {
+
+constexpr int kRate = 16000;
+constexpr int kOddBuffer = 441; // samples of 10 ms at 44.1 kHz: never a whole frame
+constexpr GstClockTime kFirstPts = 3 * GST_SECOND + 7;
+constexpr const char *kCaps4 = "audio/x-raw,format=S16LE,layout=interleaved,channels=4,rate=16000,channel-mask=(bitmask)0";
+
+std::vector<gint16> scene(int frames) {
+    Scene source(far_field_delays(linear_array(4, 0.05), 30, 346, kRate), 20, 0.1, 7);
+    std::vector<gint16> samples(static_cast<size_t>(frames * ssl_stream::kFrameSamples * 4));
+    for (int f = 0; f < frames; ++f) source.next_frame(&samples[static_cast<size_t>(f * ssl_stream::kFrameSamples * 4)]);
+    return samples;
+}
+
+GstClockTime after(GstClockTime start, gint64 samples) {
+    return start + gst_util_uint64_scale(static_cast<guint64>(samples), GST_SECOND, kRate);
+}
+
+struct Bench {
+    GstHarness *h;
+    GstBus *bus = gst_bus_new();
+    explicit Bench(const char *caps) : h(gst_harness_new("iaassllocate")) {
+        gst_element_set_bus(h->element, bus);
+        if (caps) gst_harness_set_src_caps_str(h, caps);
+    }
+    ~Bench() {
+        gst_bus_set_flushing(bus, TRUE);
+        gst_object_unref(bus);
+        gst_harness_teardown(h);
+    }
+    // Pushes samples [from, to) in buffers of `chunk`, timed from `pts` as a source times them.
+    GstFlowReturn push(const std::vector<gint16> &s, size_t from, size_t to, size_t chunk, GstClockTime pts,
+                       bool discont = false) {
+        GstFlowReturn flow = GST_FLOW_OK;
+        for (size_t at = from; at < to && flow == GST_FLOW_OK; at += chunk) {
+            const size_t n = std::min(chunk, to - at);
+            GstBuffer *b = gst_buffer_new_memdup(&s[at * 4], n * 4 * sizeof(gint16));
+            GST_BUFFER_PTS(b) = after(pts, static_cast<gint64>(at - from));
+            if (discont && at == from) GST_BUFFER_FLAG_SET(b, GST_BUFFER_FLAG_DISCONT);
+            flow = gst_harness_push(h, b);
+            gst_buffer_unref(gst_harness_pull(h));
+        }
+        return flow;
+    }
+    std::vector<GstStructure *> messages(const char *name) {
+        std::vector<GstStructure *> found;
+        while (GstMessage *m = gst_bus_pop_filtered(bus, GST_MESSAGE_ELEMENT)) {
+            if (gst_structure_has_name(gst_message_get_structure(m), name))
+                found.push_back(gst_structure_copy(gst_message_get_structure(m)));
+            gst_message_unref(m);
+        }
+        return found;
+    }
+};
+
+guint64 time_field(const GstStructure *s, const char *field) {
+    guint64 t = 0;
+    fail_unless(gst_structure_get_uint64(s, field, &t), "no %s", field);
+    return t;
+}
+
+void free_all(std::vector<GstStructure *> &all) {
+    for (GstStructure *s : all) gst_structure_free(s);
+}
+
+// The rows the core gives for the samples fed in one piece, to hold the element's against.
+std::vector<ssl_stream::StreamRow> core_rows(const std::vector<gint16> &s, int frames) {
+    ssl_stream::StreamSettings settings;
+    settings.frames = frames;
+    ssl_stream::WindowStream stream(settings);
+    std::vector<ssl_stream::StreamRow> rows;
+    stream.feed(s.data(), s.size() / 4, [&rows](const ssl_stream::StreamRow &r) { rows.push_back(r); });
+    return rows;
+}
+
+} // namespace
+
+GST_START_TEST(test_caps_and_passthrough) {
+    Bench b(kCaps4);
+    GstCaps *out = gst_pad_get_current_caps(b.h->sinkpad);
+    GstCaps *in_caps = gst_caps_from_string(kCaps4);
+    fail_unless(out && gst_caps_is_equal(out, in_caps), "src caps differ from the sink's");
+    gst_caps_unref(out);
+    gst_caps_unref(in_caps);
+    const auto s = scene(2);
+    GstBuffer *in = gst_buffer_new_memdup(s.data(), s.size() * sizeof(gint16));
+    GST_BUFFER_PTS(in) = 0;
+    gst_buffer_ref(in);
+    fail_unless_equals_int(gst_harness_push(b.h, in), GST_FLOW_OK);
+    GstBuffer *pulled = gst_harness_pull(b.h);
+    // The samples themselves, not a copy: clipping to the segment may renew the buffer's metadata.
+    fail_unless(gst_buffer_peek_memory(pulled, 0) == gst_buffer_peek_memory(in, 0), "the samples were copied");
+    fail_unless(gst_buffer_memcmp(pulled, 0, s.data(), s.size() * sizeof(gint16)) == 0, "the samples changed");
+    gst_buffer_unref(pulled);
+    gst_buffer_unref(in);
+}
+GST_END_TEST;
+
+GST_START_TEST(test_messages_at_exact_times) {
+    constexpr int kFrames = 4;
+    const auto s = scene(60);
+    const auto want = core_rows(s, kFrames);
+    Bench b(kCaps4);
+    g_object_set(b.h->element, "frames", kFrames, nullptr);
+    // A segment whose stream and running times differ from the buffers' own.
+    GstSegment segment;
+    gst_segment_init(&segment, GST_FORMAT_TIME);
+    segment.start = GST_SECOND;
+    segment.time = 10 * GST_SECOND;
+    segment.base = 100 * GST_SECOND;
+    gst_harness_push_event(b.h, gst_event_new_segment(&segment));
+    b.push(s, 0, s.size() / 4, kOddBuffer, kFirstPts, true);
+    auto got = b.messages("iaassl-direction");
+    fail_unless_equals_uint64(got.size(), want.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+        const GstClockTime t = after(kFirstPts, want[i].start_sample);
+        fail_unless_equals_uint64(time_field(got[i], "timestamp"), t);
+        fail_unless_equals_uint64(time_field(got[i], "stream-time"), t - GST_SECOND + 10 * GST_SECOND);
+        fail_unless_equals_uint64(time_field(got[i], "running-time"), t - GST_SECOND + 100 * GST_SECOND);
+        fail_unless_equals_uint64(time_field(got[i], "duration"), after(0, kFrames * 128));
+        fail_unless_equals_string(gst_structure_get_string(got[i], "outcome"), "angle");
+        int angle = 0;
+        fail_unless(gst_structure_get_int(got[i], "angle", &angle) && angle == *want[i].angle);
+    }
+    free_all(got);
+    // Delays from the next window on: one message per frame, one delay per pair.
+    gst_util_set_object_arg(G_OBJECT(b.h->element), "mode", "delays");
+    b.push(s, 0, 8 * 128, kOddBuffer, after(kFirstPts, static_cast<gint64>(s.size() / 4)));
+    auto delays = b.messages("iaassl-delays");
+    fail_unless(b.messages("iaassl-direction").empty(), "a direction after the switch to delays");
+    fail_unless(delays.size() >= 7, "%zu delay rows", delays.size());
+    fail_unless_equals_int(gst_value_array_get_size(gst_structure_get_value(delays[0], "delays")), 3);
+    fail_unless_equals_uint64(time_field(delays[1], "timestamp") - time_field(delays[0], "timestamp"), after(0, 128));
+    free_all(delays);
+    g_object_set(b.h->element, "post-messages", FALSE, nullptr);
+    b.push(s, 0, 8 * 128, kOddBuffer, after(kFirstPts, static_cast<gint64>(s.size() / 4 + 8 * 128)));
+    fail_unless(b.messages("iaassl-delays").empty(), "messages while post-messages is off");
+}
+GST_END_TEST;
+
+GST_START_TEST(test_discontinuities_start_fresh_windows) {
+    constexpr int kFrames = 4;
+    constexpr size_t kWindow = kFrames * 128;
+    const auto s = scene(40);
+    Bench b(kCaps4);
+    g_object_set(b.h->element, "frames", kFrames, nullptr);
+    // One and a half windows, then a DISCONT: the half window is dropped, not completed.
+    b.push(s, 0, kWindow * 3 / 2, kOddBuffer, 0, true);
+    const GstClockTime restart = 50 * GST_SECOND + 3;
+    b.push(s, 0, 2 * kWindow, kOddBuffer, restart, true);
+    auto got = b.messages("iaassl-direction");
+    fail_unless_equals_uint64(got.size(), 3);
+    fail_unless_equals_uint64(time_field(got[1], "timestamp"), restart);
+    fail_unless_equals_uint64(time_field(got[2], "timestamp"), after(restart, kWindow));
+    free_all(got);
+    // Audio missing without a DISCONT flag, and a GAP event, restart the windows too.
+    const GstClockTime late = after(restart, 2 * kWindow) + GST_SECOND;
+    b.push(s, 0, kWindow / 2, kOddBuffer, late);
+    b.push(s, 0, kWindow, kOddBuffer, late + 2 * GST_SECOND);
+    gst_harness_push_event(b.h, gst_event_new_gap(late + 3 * GST_SECOND, GST_SECOND));
+    b.push(s, 0, kWindow, kOddBuffer, late + 4 * GST_SECOND);
+    got = b.messages("iaassl-direction");
+    fail_unless_equals_uint64(got.size(), 2);
+    fail_unless_equals_uint64(time_field(got[0], "timestamp"), late + 2 * GST_SECOND);
+    fail_unless_equals_uint64(time_field(got[1], "timestamp"), late + 4 * GST_SECOND);
+    free_all(got);
+}
+GST_END_TEST;
+
+GST_START_TEST(test_properties_refuse_out_of_range) {
+    GstElement *e = gst_element_factory_make("iaassllocate", nullptr);
+    const struct {
+        const char *name;
+        int bad_low, bad_high, fallback;
+    } ints[] = {{"temperature", -41, 61, 25}, {"gate", -81, 1, -80}, {"frames", 0, (1 << 20) + 1, 32}};
+    for (const auto &p : ints) {
+        ASSERT_WARNING(g_object_set(e, p.name, p.bad_low, nullptr));
+        ASSERT_WARNING(g_object_set(e, p.name, p.bad_high, nullptr));
+        int now = 0;
+        g_object_get(e, p.name, &now, nullptr);
+        fail_unless_equals_int(now, p.fallback);
+    }
+    for (double bad : {0.0, -1.0, std::nan("")}) ASSERT_WARNING(g_object_set(e, "spacing", bad, nullptr));
+    g_object_set(e, "spacing", 4.5, "temperature", -40, nullptr);
+    gst_util_set_object_arg(G_OBJECT(e), "geometry", "circular");
+    double spacing = 0;
+    int temperature = 0, geometry = 0;
+    g_object_get(e, "spacing", &spacing, "temperature", &temperature, "geometry", &geometry, nullptr);
+    fail_unless(spacing == 4.5 && temperature == -40 && geometry == 1);
+    gst_object_unref(e);
+}
+GST_END_TEST;
+
+// Offers `caps` and pushes a buffer: refused as not-negotiated, with an error that names both sides.
+static void expect_refused(const char *caps, const char *geometry, const char *said) {
+    Bench b(nullptr);
+    gst_util_set_object_arg(G_OBJECT(b.h->element), "geometry", geometry);
+    gst_harness_push_event(b.h, gst_event_new_stream_start("refused"));
+    gst_harness_push_event(b.h, gst_event_new_caps(gst_caps_from_string(caps)));
+    GstSegment segment;
+    gst_segment_init(&segment, GST_FORMAT_TIME);
+    gst_harness_push_event(b.h, gst_event_new_segment(&segment));
+    fail_unless_equals_int(gst_harness_push(b.h, gst_buffer_new_allocate(nullptr, 1024, nullptr)),
+                           GST_FLOW_NOT_NEGOTIATED);
+    GstMessage *m = gst_bus_pop_filtered(b.bus, GST_MESSAGE_ERROR);
+    fail_unless(m != nullptr, "no error for %s", caps);
+    GError *error = nullptr;
+    gst_message_parse_error(m, &error, nullptr);
+    fail_unless(strstr(error->message, said) != nullptr, "'%s' lacks '%s'", error->message, said);
+    g_error_free(error);
+    gst_message_unref(m);
+}
+
+GST_START_TEST(test_refused_formats) {
+    expect_refused("audio/x-raw,format=S16LE,layout=interleaved,channels=3,rate=16000,channel-mask=(bitmask)0", "linear",
+                   "2 or 4 channels, at 8000, 16000, 32000, 48000 Hz");
+    expect_refused("audio/x-raw,format=S16LE,layout=interleaved,channels=2,rate=44100", "linear", "rate=(int)44100");
+    expect_refused("audio/x-raw,format=S16LE,layout=interleaved,channels=4,rate=16000", "linear", "channel-mask");
+    expect_refused("audio/x-raw,format=F32LE,layout=interleaved,channels=2,rate=16000", "linear", "F32LE");
+    expect_refused("audio/x-raw,format=S16LE,layout=interleaved,channels=2,rate=16000", "circular",
+                   "needs --geometry linear");
+}
+GST_END_TEST;
+
+static Suite *iaassllocate_suite() {
+    Suite *s = suite_create("iaassllocate");
+    TCase *tc = tcase_create("element");
+    suite_add_tcase(s, tc);
+    tcase_add_test(tc, test_caps_and_passthrough);
+    tcase_add_test(tc, test_messages_at_exact_times);
+    tcase_add_test(tc, test_discontinuities_start_fresh_windows);
+    tcase_add_test(tc, test_properties_refuse_out_of_range);
+    tcase_add_test(tc, test_refused_formats);
+    return s;
+}
+
+GST_CHECK_MAIN(iaassllocate)
