@@ -105,7 +105,7 @@ bool request(StreamSettings &requested, guint property, const GValue *value) {
     }
 }
 
-void set_property(GObject *object, guint property, const GValue *value, GParamSpec *spec) {
+void set_property(GObject *object, guint property, const GValue *value, GParamSpec *param) {
     LocateState &state = state_of(object);
     GST_OBJECT_LOCK(object);
     if (property == PROP_POST_MESSAGES) {
@@ -115,12 +115,12 @@ void set_property(GObject *object, guint property, const GValue *value, GParamSp
     } else if (property == PROP_SPACING) {
         g_warning("iaassllocate: spacing must be a finite number of cm above 0");
     } else {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, property, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, property, param);
     }
     GST_OBJECT_UNLOCK(object);
 }
 
-void get_property(GObject *object, guint property, GValue *value, GParamSpec *spec) {
+void get_property(GObject *object, guint property, GValue *value, GParamSpec *param) {
     const LocateState &state = state_of(object);
     GST_OBJECT_LOCK(object);
     const StreamSettings &s = state.requested;
@@ -132,7 +132,7 @@ void get_property(GObject *object, guint property, GValue *value, GParamSpec *sp
     case PROP_FRAMES: g_value_set_int(value, s.frames); break;
     case PROP_MODE: g_value_set_enum(value, static_cast<gint>(s.mode)); break;
     case PROP_POST_MESSAGES: g_value_set_boolean(value, state.post_messages); break;
-    default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, property, spec);
+    default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, property, param);
     }
     GST_OBJECT_UNLOCK(object);
 }
