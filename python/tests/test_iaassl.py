@@ -38,11 +38,6 @@ def chunks(x, size):
     return [x[i:i + size] for i in range(0, len(x), size)]
 
 
-def random_chunks(x):
-    cuts = np.cumsum(np.random.default_rng(7).integers(0, 3000, len(x) // 1000))
-    return np.split(x, cuts[cuts < len(x)])
-
-
 def strided_float_view(x):
     wide = np.zeros((len(x), 2 * x.shape[1]))
     wide[:, ::2] = x / 32768
@@ -51,7 +46,6 @@ def strided_float_view(x):
 
 CHUNKINGS = {
     "441 samples": lambda x: chunks(x, 441),
-    "random lengths": random_chunks,
     "Fortran order": lambda x: [np.asfortranarray(x)],
     "negative strides": lambda x: [x[::-1].copy()[::-1], x[:0]],
     "float32": lambda x: chunks((x / 32768).astype(np.float32), 5000),
@@ -130,13 +124,6 @@ class TestSameRowsAsTheTool:
         path, options = scenes[scene]
         x = samples_of(path)
         assert as_dicts(fed(localiser_for(x, options), CHUNKINGS[chunking](x))) == tool_rows(path, **options)
-
-    def test_one_sample_chunks(self, scenes, scene):
-        path, options = scenes[scene]
-        x = samples_of(path)[:3 * 32 * 128 + 100]
-        expected = tool_rows(path, **options)
-        got = as_dicts(fed(localiser_for(x, options), chunks(x, 1)))
-        assert got and got == expected[:len(got)]
 
     def test_delays_mode(self, scenes, scene):
         path, options = scenes[scene]
@@ -219,19 +206,6 @@ class TestBadInput:
 
 
 class TestThreads:
-    def test_localisers_in_threads_give_the_tools_rows(self, scenes):
-        path, options = scenes["linear4"]
-        x = samples_of(path)
-        results = []
-        threads = [threading.Thread(target=lambda: results.append(
-            as_dicts(fed(localiser_for(x, options), chunks(x, 441) * 2)))) for _ in range(2)]
-        for t in threads:
-            t.start()
-        for t in threads:
-            t.join()
-        expected = tool_rows(path, **options)
-        assert results == [as_dicts(fed(localiser_for(x, options), [x, x]))] * 2 and results[0][:len(expected)] == expected
-
     def test_other_threads_run_while_the_library_does(self, scenes):
         path, options = scenes["linear4"]
         x = np.tile(samples_of(path), (60, 1))

@@ -136,21 +136,3 @@ TEST(WindowStreamTest, NewSettingsStartWithTheNextWindow) {
     s.sample_rate = 48000;
     EXPECT_THROW(stream.change_settings(s), StreamError);
 }
-
-TEST(WindowStreamTest, RefusedSettingsSayWhy) {
-    const auto message_for = [](const StreamSettings &s) {
-        try {
-            WindowStream stream(s);
-        } catch (const StreamError &e) {
-            return std::string(e.what());
-        }
-        return std::string("accepted");
-    };
-    StreamSettings s = settings_for(3, ArrayShape::linear, Mode::direction);
-    EXPECT_EQ(message_for(s), "the input has 3 channels; only 2 or 4 are supported");
-    s.channels = 4;
-    s.sample_rate = 44100;
-    EXPECT_EQ(message_for(s), "unsupported sample rate 44100 Hz (supported: 8000, 16000, 32000, 48000 Hz)");
-    s = settings_for(2, ArrayShape::circular, Mode::direction);
-    EXPECT_EQ(message_for(s), "a 2-channel recording needs --geometry linear");
-}
