@@ -50,3 +50,12 @@ ensure_packages() {
   rm -f "$log"
   return 1
 }
+
+# The machine's Debian sources (deb822) without the security suite, whose armhf index fails to
+# load here: what an armhf root or system is made from.
+sources_without_security() {
+  local file
+  for file in /etc/apt/sources.list.d/*.sources; do
+    awk 'BEGIN { RS = ""; ORS = "\n\n" } !/Suites:[^\n]*-security/' "$file"
+  done
+}
