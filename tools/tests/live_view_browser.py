@@ -175,7 +175,9 @@ class LiveView(unittest.TestCase):
         cls.tmp.cleanup()
 
     def setUp(self):
-        # What an earlier test left in the browser's log is not this test's.
+        # An earlier test's page, which may still be retrying its stream, and what it left in the
+        # browser's log are not this test's.
+        self.browser.get("about:blank")
         self.browser.get_log("browser")
 
     def scene_samples(self, name, *args):
