@@ -288,7 +288,7 @@ static void gst_iaassl_locate_class_init(GstIaasslLocateClass *klass) {
     gst_element_class_set_static_metadata(
         element_class, "Sound source localisation", "Filter/Analyzer/Audio",
         "Posts the direction of the sound a 2- or 4-microphone array hears as element messages",
-        "Camaudio Device Team <device-team@camaudio.com>");
+        "Camaudio Device Team <device-team@camaudio.example>");
     GstCaps *caps = iaassl_gst::supported_caps();
     gst_audio_filter_class_add_pad_templates(GST_AUDIO_FILTER_CLASS(klass), caps);
     gst_caps_unref(caps);

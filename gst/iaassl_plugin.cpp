@@ -10,4 +10,4 @@ gboolean plugin_init(GstPlugin *plugin) {
 } // namespace
 
 GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, iaassl, "Sound source localisation on the bus", plugin_init,
-                  IAASSL_PLUGIN_VERSION, "Proprietary", PACKAGE, "https://camaudio.com/")
+                  IAASSL_PLUGIN_VERSION, "Proprietary", PACKAGE, "https://camaudio.example/")

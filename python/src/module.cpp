@@ -86,6 +86,8 @@ microphone 0 hears later, None where the library rejected the frame.)";
 PYBIND11_MODULE(_core, m) {
     using namespace iaassl_py;
     hide_library_notes();
+    const ssl_stream::StreamSettings stream_defaults;
+    const Options defaults = default_options();
     m.doc() = kModuleDoc;
     py::register_exception_translator([](std::exception_ptr raised) {
         try {
@@ -118,13 +120,15 @@ PYBIND11_MODULE(_core, m) {
         .def(py::init([](int channels, int rate, const std::string &geometry, double spacing_cm,
                          int temperature, int gate_db, int frames) {
                  const auto settings = checked_settings(
-                     channels, rate, Options{geometry, spacing_cm, temperature, gate_db, frames, "direction"});
+                     channels, rate, Options{geometry, spacing_cm, temperature, gate_db, frames,
+                                               ssl_stream::mode_word(ssl_stream::Mode::direction)});
                  const py::gil_scoped_release released;
                  return std::make_unique<Localiser>(settings);
              }),
-             py::arg("channels") = 4, py::arg("rate") = 16000, py::kw_only(), py::arg("geometry") = "linear",
-             py::arg("spacing_cm") = 5.0, py::arg("temperature") = 25, py::arg("gate_db") = -80,
-             py::arg("frames") = 32)
+             py::arg("channels") = stream_defaults.channels, py::arg("rate") = stream_defaults.sample_rate,
+             py::kw_only(), py::arg("geometry") = defaults.geometry, py::arg("spacing_cm") = defaults.spacing_cm,
+             py::arg("temperature") = defaults.temperature, py::arg("gate_db") = defaults.gate_db,
+             py::arg("frames") = defaults.frames)
         .def(
             "feed",
             [](Localiser &self, const py::array &samples) {
@@ -175,9 +179,9 @@ PYBIND11_MODULE(_core, m) {
                        ? delay_rows(located.rows, located.sample_rate)
                        : direction_rows(located.rows, located.sample_rate);
         },
-        py::arg("path"), py::kw_only(), py::arg("geometry") = "linear", py::arg("spacing_cm") = 5.0,
-        py::arg("temperature") = 25, py::arg("gate_db") = -80, py::arg("frames") = 32,
-        py::arg("mode") = "direction",
+        py::arg("path"), py::kw_only(), py::arg("geometry") = defaults.geometry,
+        py::arg("spacing_cm") = defaults.spacing_cm, py::arg("temperature") = defaults.temperature,
+        py::arg("gate_db") = defaults.gate_db, py::arg("frames") = defaults.frames, py::arg("mode") = defaults.mode,
         R"(Locates a whole recording (WAV, FLAC, ... : what libsndfile reads) as iaassl_locate does.
 
 The channel count (2 or 4) picks the library and the file gives the rate; the options are

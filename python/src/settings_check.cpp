@@ -30,6 +30,12 @@ double positive(const char *name, double value) {
 }
 } // namespace
 
+Options default_options() {
+    const ssl_stream::StreamSettings s;
+    return {ssl_stream::shape_word(s.shape), s.spacing_cm, s.temperature_c, s.gate_db, s.frames,
+            ssl_stream::mode_word(s.mode)};
+}
+
 ssl_stream::StreamSettings checked_settings(int channels, int rate, const Options &options) {
     ssl_stream::StreamSettings settings;
     settings.channels = channels;

@@ -10,13 +10,16 @@
 namespace iaassl_py {
 
 struct Options {
-    std::string geometry = "linear";
-    double spacing_cm = 5.0;
-    int temperature = 25;
-    int gate_db = -80;
-    int frames = 32;
-    std::string mode = "direction";
+    std::string geometry;
+    double spacing_cm;
+    int temperature;
+    int gate_db;
+    int frames;
+    std::string mode;
 };
+
+// The streaming core's defaults, with words where the options take words.
+Options default_options();
 
 // A StreamError names the option and what it takes. Channels and rate are the stream's to check.
 ssl_stream::StreamSettings checked_settings(int channels, int rate, const Options &options);
