@@ -26,4 +26,10 @@ int frames_per_row(const StreamSettings &settings) {
     return settings.mode == Mode::delays ? 1 : settings.frames;
 }
 
+std::optional<std::string> short_recording_problem(std::optional<std::int64_t> frames,
+                                                   std::int64_t samples_per_row) {
+    if (!frames || *frames >= samples_per_row) return std::nullopt;
+    return "the recording is shorter than one row (" + std::to_string(samples_per_row) + " samples per channel)";
+}
+
 } // namespace ssl_stream

@@ -4,6 +4,8 @@
 #define SSL_STREAM_STREAM_SETTINGS_H
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "array_shape.h"
@@ -49,6 +51,11 @@ std::string channels_problem(int channels);
 
 // Frames of kFrameSamples that one row covers.
 int frames_per_row(const StreamSettings &settings);
+
+// Why a recording of `frames` samples per channel gives no row of `samples_per_row`, worded for
+// the user; none when it may. A recording of unknown length is read to its end.
+std::optional<std::string> short_recording_problem(std::optional<std::int64_t> frames,
+                                                   std::int64_t samples_per_row);
 
 } // namespace ssl_stream
 

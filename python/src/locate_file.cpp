@@ -17,9 +17,8 @@ FileRows locate_file(const std::string &path, const Options &options) {
     if (!ssl_stream::supported_channels(reader.channels()))
         throw ssl_stream::StreamError("'" + path + "' " + ssl_stream::channels_problem(reader.channels()));
     auto stream = quiet_stream(checked_settings(reader.channels(), reader.sample_rate(), options));
-    if (reader.frames() < stream->samples_per_row())
-        throw ssl_stream::StreamError("the recording is shorter than one row (" +
-                                      std::to_string(stream->samples_per_row()) + " samples per channel)");
+    if (const auto problem = ssl_stream::short_recording_problem(reader.frames(), stream->samples_per_row()))
+        throw ssl_stream::StreamError(*problem);
     FileRows result{reader.sample_rate(), {}};
     std::vector<std::int16_t> block(static_cast<std::size_t>(kReadFrames * reader.channels()));
     while (const std::int64_t got = reader.read(block.data(), kReadFrames))

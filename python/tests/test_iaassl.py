@@ -159,6 +159,20 @@ class TestStream:
         assert as_dicts(localiser_for(x, options).feed(floats)) == \
             as_dicts(localiser_for(x, options).feed(clipped))
 
+    def test_a_flac_of_unknown_length_is_read_to_its_end(self, tmp_path):
+        intact = tmp_path / "intact.flac"
+        subprocess.run(EMULATOR + [SIMULATE, "-o", intact, "--angle", "20", "--duration", "2"],
+                       check=True, capture_output=True)
+        # A FLAC encoder writing to a stream leaves the STREAMINFO's sample count, and MD5, at 0.
+        data = bytearray(intact.read_bytes())
+        count_at = 4 + 4 + 10 + 3
+        data[count_at] &= 0xF0
+        data[count_at + 1:count_at + 5 + 16] = bytes(4 + 16)
+        unknown = tmp_path / "unknown.flac"
+        unknown.write_bytes(data)
+        expected = tool_rows(intact)
+        assert expected and as_dicts(iaassl.locate(unknown)) == expected
+
 
 BAD_CALLS = [
     (lambda: iaassl.Localiser(rate=44100), ValueError,

@@ -83,9 +83,8 @@ void locate(const LocateOptions &options) {
     const auto input = open_source(options);
     OwnStdout results;
     Localiser localiser(options, input->channels(), input->sample_rate());
-    if (input->frames() && *input->frames() < localiser.samples_per_row())
-        throw ToolError("the recording is shorter than one row (" +
-                        std::to_string(localiser.samples_per_row()) + " samples per channel)");
+    if (const auto problem = ssl_stream::short_recording_problem(input->frames(), localiser.samples_per_row()))
+        throw ToolError(*problem);
     const auto columns = columns_for(options, localiser, *input);
     // Before the header: a server that cannot start leaves no output behind.
     const auto view = options.serve.empty() ? nullptr : start_live_view(options, localiser, *input);
