@@ -22,6 +22,11 @@ std::string sample_rates_text() {
     return text + " Hz";
 }
 
+std::optional<std::string> tracking_problem(const StreamSettings &settings) {
+    if (settings.track && settings.mode == Mode::delays) return std::string("tracking talkers needs the direction mode");
+    return std::nullopt;
+}
+
 int frames_per_row(const StreamSettings &settings) {
     return settings.mode == Mode::delays ? 1 : settings.frames;
 }

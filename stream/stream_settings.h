@@ -29,6 +29,10 @@ struct StreamSettings {
     int gate_db = -80;
     int frames = 32; // per decision; a delays row is always one frame
     Mode mode = Mode::direction;
+    // Talkers followed across windows, direction mode only.
+    bool track = false;
+    double forget_s = 30; // a talker not heard for this long is forgotten
+    int max_talkers = 4;  // known at once
 };
 
 // The ranges the options take, for the faces that check a value before it reaches a stream.
@@ -40,6 +44,8 @@ struct OptionRange {
 constexpr OptionRange kTemperatureC{-40, 60};
 constexpr OptionRange kGateDb{-80, 0};
 constexpr OptionRange kFramesPerDecision{1, 1 << 20};
+constexpr OptionRange kForgetS{0.1, 86400};
+constexpr OptionRange kMaxTalkers{1, 16};
 
 // The sample rates the library takes, and them as a message lists them: "8000, ..., 48000 Hz".
 constexpr std::array<int, 4> kSampleRates{8000, 16000, 32000, 48000};
@@ -48,6 +54,9 @@ std::string sample_rates_text();
 constexpr bool supported_channels(int channels) { return channels == 2 || channels == 4; }
 // "has N channels; only 2 or 4 are supported", for the caller to put its input's name before.
 std::string channels_problem(int channels);
+
+// Why the settings cannot track talkers, worded for the user; none when they can.
+std::optional<std::string> tracking_problem(const StreamSettings &settings);
 
 // Frames of kFrameSamples that one row covers.
 int frames_per_row(const StreamSettings &settings);

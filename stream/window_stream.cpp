@@ -18,6 +18,7 @@ std::string hex(std::int32_t code) {
 const StreamSettings &checked(const StreamSettings &settings) {
     if (!supported_channels(settings.channels))
         throw StreamError("the input " + channels_problem(settings.channels));
+    if (auto problem = tracking_problem(settings)) throw StreamError(*problem);
     return settings;
 }
 } // namespace
@@ -28,6 +29,7 @@ WindowStream::WindowStream(const StreamSettings &settings)
       frame_(static_cast<std::size_t>(kFrameSamples * settings.channels)),
       library_delays_(static_cast<std::size_t>(settings.channels - 1)) {
     start_library();
+    start_tracker();
 }
 
 WindowStream::~WindowStream() { library_.free(handle_); }
@@ -82,6 +84,7 @@ void WindowStream::run_frame(const RowSink &sink) {
         row_.start_sample = samples_fed_ - kFrameSamples;
     }
     check(library_.run(handle_, frame_.data(), library_delays_.data()), "Run");
+    if (tracker_) tracker_->add_frame(library_delays_.data());
     if (++frames_in_row_ < frames_per_row(settings_)) return;
     frames_in_row_ = 0;
     finish_row(sink);
@@ -116,6 +119,10 @@ void WindowStream::decide_direction() {
     default: check(code, "Get_Direction");
     }
     check(library_.reset_mapping(handle_), "Reset_Mapping");
+    if (tracker_)
+        row_.talkers = tracker_->close_window(row_.angle);
+    else
+        row_.talkers.clear();
 }
 
 void WindowStream::reset() {
@@ -125,11 +132,14 @@ void WindowStream::reset() {
     take_pending_settings();
     // A fresh handle: the library also keeps the previous frame for its sliding window.
     start_library();
+    tracker_.reset();
+    start_tracker();
 }
 
 void WindowStream::change_settings(const StreamSettings &settings) {
     if (settings.channels != settings_.channels || settings.sample_rate != settings_.sample_rate)
         throw StreamError("a new channel count or rate needs a new stream");
+    if (auto problem = tracking_problem(settings)) throw StreamError(*problem);
     pending_settings_ = settings;
 }
 
@@ -137,7 +147,17 @@ bool WindowStream::take_pending_settings() {
     if (!pending_settings_) return false;
     settings_ = *pending_settings_;
     pending_settings_.reset();
+    start_tracker();
     return true;
+}
+
+void WindowStream::start_tracker() {
+    // New settings go on from the ids already given, so none is given twice in a run.
+    const int first_id = tracker_ ? tracker_->next_id() : 1;
+    if (settings_.track)
+        tracker_.emplace(settings_, first_id);
+    else
+        tracker_.reset();
 }
 
 } // namespace ssl_stream

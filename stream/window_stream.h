@@ -13,6 +13,8 @@
 #include "outcome.h"
 #include "ssl_library.h"
 #include "stream_settings.h"
+#include "talker.h"
+#include "talker_tracker.h"
 
 namespace ssl_stream {
 
@@ -24,6 +26,8 @@ struct StreamRow {
     std::optional<int> angle;
     // Delays mode: one per pair against microphone 0, empty where the library rejected the frame.
     std::vector<std::optional<int>> delays;
+    // With tracking: the talkers known after this window, in id order.
+    std::vector<Talker> talkers;
 };
 
 using RowSink = std::function<void(const StreamRow &)>;
@@ -59,6 +63,7 @@ private:
     void read_delays();
     void check(std::int32_t code, const char *call) const;
     bool take_pending_settings();
+    void start_tracker();
 
     StreamSettings settings_;
     std::optional<StreamSettings> pending_settings_;
@@ -70,6 +75,7 @@ private:
     int frames_in_row_ = 0;
     std::int64_t samples_fed_ = 0;
     std::vector<std::int32_t> library_delays_;
+    std::optional<TalkerTracker> tracker_;
     StreamRow row_;
 };
 
