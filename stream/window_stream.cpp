@@ -126,14 +126,18 @@ void WindowStream::decide_direction() {
 }
 
 void WindowStream::reset() {
+    break_continuity();
+    tracker_.reset();
+    start_tracker();
+}
+
+void WindowStream::break_continuity() {
     frame_filled_ = 0;
     frames_in_row_ = 0;
     samples_fed_ = 0;
     take_pending_settings();
     // A fresh handle: the library also keeps the previous frame for its sliding window.
     start_library();
-    tracker_.reset();
-    start_tracker();
 }
 
 void WindowStream::change_settings(const StreamSettings &settings) {

@@ -50,8 +50,13 @@ public:
     // Takes `frames` interleaved sample frames, keeps what does not yet fill a frame for the
     // next call, and hands every row completed on the way to `sink`.
     void feed(const std::int16_t *interleaved, std::size_t frames, const RowSink &sink);
-    // Forgets the partial frame and window: the next sample starts a fresh window at 0.
+    // Forgets the partial frame and window and the talkers: the next sample starts a fresh
+    // window at 0, as a new run.
     void reset();
+    // The audio that comes next does not go on from what came before (a gap, a flush): the
+    // partial frame and window are dropped and the count starts again at 0, while the talkers
+    // stay where they were, under the same ids.
+    void break_continuity();
     // New settings for the same channel count and rate, taken up when the next window starts.
     void change_settings(const StreamSettings &settings);
 
