@@ -1,10 +1,11 @@
 // iaassllocate in GStreamer's check harness: caps and passthrough, the messages and their exact
-// times, continuity, properties, refused formats.
+// times, continuity, talkers, properties, refused formats and settings.
 #include <gst/check/gstcheck.h>
 #include <gst/check/gstharness.h>
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ssl_scene.h"
@@ -54,10 +55,11 @@ struct Bench {
         }
         return flow;
     }
+    // Every element message, in order, where `name` is none.
     std::vector<GstStructure *> messages(const char *name) {
         std::vector<GstStructure *> found;
         while (GstMessage *m = gst_bus_pop_filtered(bus, GST_MESSAGE_ELEMENT)) {
-            if (gst_structure_has_name(gst_message_get_structure(m), name))
+            if (!name || gst_structure_has_name(gst_message_get_structure(m), name))
                 found.push_back(gst_structure_copy(gst_message_get_structure(m)));
             gst_message_unref(m);
         }
@@ -75,14 +77,39 @@ void free_all(std::vector<GstStructure *> &all) {
     for (GstStructure *s : all) gst_structure_free(s);
 }
 
-// The rows the core gives for the samples fed in one piece, to hold the element's against.
-std::vector<ssl_stream::StreamRow> core_rows(const std::vector<gint16> &s, int frames) {
+ssl_stream::StreamSettings with_frames(int frames) {
     ssl_stream::StreamSettings settings;
     settings.frames = frames;
+    return settings;
+}
+
+// The rows the core gives for samples [0, ends[0]), then [0, ends[1]) and so on, each piece fed
+// whole after a break in the audio, to hold the element's against.
+std::vector<ssl_stream::StreamRow> core_rows(const std::vector<gint16> &s, const ssl_stream::StreamSettings &settings,
+                                             std::initializer_list<size_t> ends) {
     ssl_stream::WindowStream stream(settings);
     std::vector<ssl_stream::StreamRow> rows;
-    stream.feed(s.data(), s.size() / 4, [&rows](const ssl_stream::StreamRow &r) { rows.push_back(r); });
+    for (size_t end : ends) {
+        stream.break_continuity();
+        stream.feed(s.data(), end, [&rows](const ssl_stream::StreamRow &r) { rows.push_back(r); });
+    }
     return rows;
+}
+
+// The talkers an iaassl-talkers message's parallel arrays give.
+std::vector<ssl_stream::Talker> talkers_of(const GstStructure *s) {
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    auto array = [s](const char *f) {
+        return static_cast<const GValueArray *>(g_value_get_boxed(gst_structure_get_value(s, f)));
+    };
+    const GValueArray *ids = array("ids"), *angles = array("angles"), *speaking = array("speaking");
+    fail_unless(angles->n_values == ids->n_values && speaking->n_values == ids->n_values, "arrays of other lengths");
+    std::vector<ssl_stream::Talker> talkers;
+    for (guint i = 0; i < ids->n_values; ++i)
+        talkers.push_back({g_value_get_int(&ids->values[i]), g_value_get_double(&angles->values[i]),
+                           g_value_get_boolean(&speaking->values[i]) != FALSE});
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    return talkers;
 }
 
 } // namespace
@@ -111,7 +138,7 @@ GST_END_TEST;
 GST_START_TEST(test_messages_at_exact_times) {
     constexpr int kFrames = 4;
     const auto s = scene(60);
-    const auto want = core_rows(s, kFrames);
+    const auto want = core_rows(s, with_frames(kFrames), {s.size() / 4});
     Bench b(kCaps4);
     g_object_set(b.h->element, "frames", kFrames, nullptr);
     // A segment whose stream and running times differ from the buffers' own.
@@ -179,12 +206,42 @@ GST_START_TEST(test_discontinuities_start_fresh_windows) {
 }
 GST_END_TEST;
 
+// A DISCONT and a gap break the audio, not the talkers: after each direction, the talkers the core
+// gives for the same pieces.
+GST_START_TEST(test_talkers_follow_each_direction) {
+    const auto s = scene(300);
+    const size_t all = s.size() / 4;
+    auto settings = with_frames(4);
+    settings.track = true;
+    settings.forget_s = 0.5;
+    settings.max_talkers = 2;
+    const auto want = core_rows(s, settings, {all / 2 + 100, all, all / 3});
+    Bench b(kCaps4);
+    g_object_set(b.h->element, "frames", 4, "track", TRUE, "forget", 0.5, "max-talkers", 2, nullptr);
+    b.push(s, 0, all / 2 + 100, kOddBuffer, 0);
+    b.push(s, 0, all, kOddBuffer, 30 * GST_SECOND, true);
+    gst_harness_push_event(b.h, gst_event_new_gap(60 * GST_SECOND, GST_SECOND));
+    b.push(s, 0, all / 3, kOddBuffer, 61 * GST_SECOND);
+    auto got = b.messages(nullptr);
+    fail_unless_equals_uint64(got.size(), 2 * want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        const GstStructure *talkers = got[2 * i + 1];
+        fail_unless(gst_structure_has_name(talkers, "iaassl-talkers") && talkers_of(talkers) == want[i].talkers,
+                    "window %zu", i);
+    }
+    free_all(got);
+}
+GST_END_TEST;
+
 GST_START_TEST(test_properties_refuse_out_of_range) {
     GstElement *e = gst_element_factory_make("iaassllocate", nullptr);
     const struct {
         const char *name;
         int bad_low, bad_high, fallback;
-    } ints[] = {{"temperature", -41, 61, 25}, {"gate", -81, 1, -80}, {"frames", 0, (1 << 20) + 1, 32}};
+    } ints[] = {{"temperature", -41, 61, 25},
+                {"gate", -81, 1, -80},
+                {"frames", 0, (1 << 20) + 1, 32},
+                {"max-talkers", 0, 17, 4}};
     for (const auto &p : ints) {
         ASSERT_WARNING(g_object_set(e, p.name, p.bad_low, nullptr));
         ASSERT_WARNING(g_object_set(e, p.name, p.bad_high, nullptr));
@@ -193,6 +250,7 @@ GST_START_TEST(test_properties_refuse_out_of_range) {
         fail_unless_equals_int(now, p.fallback);
     }
     for (double bad : {0.0, -1.0, std::nan("")}) ASSERT_WARNING(g_object_set(e, "spacing", bad, nullptr));
+    for (double bad : {0.09, 86401.0, std::nan("")}) ASSERT_WARNING(g_object_set(e, "forget", bad, nullptr));
     g_object_set(e, "spacing", 4.5, "temperature", -40, nullptr);
     gst_util_set_object_arg(G_OBJECT(e), "geometry", "circular");
     double spacing = 0;
@@ -203,10 +261,13 @@ GST_START_TEST(test_properties_refuse_out_of_range) {
 }
 GST_END_TEST;
 
-// Offers `caps` and pushes a buffer: refused as not-negotiated, with an error that names both sides.
-static void expect_refused(const char *caps, const char *geometry, const char *said) {
+using Settings = std::initializer_list<std::pair<const char *, const char *>>;
+
+// Offers `caps` with `settings` and pushes a buffer: refused as not-negotiated, with an error that
+// says `said`.
+static void expect_refused(const char *caps, const char *said, Settings settings = {}) {
     Bench b(nullptr);
-    gst_util_set_object_arg(G_OBJECT(b.h->element), "geometry", geometry);
+    for (const auto &[name, value] : settings) gst_util_set_object_arg(G_OBJECT(b.h->element), name, value);
     gst_harness_push_event(b.h, gst_event_new_stream_start("refused"));
     gst_harness_push_event(b.h, gst_event_new_caps(gst_caps_from_string(caps)));
     GstSegment segment;
@@ -224,13 +285,28 @@ static void expect_refused(const char *caps, const char *geometry, const char *s
 }
 
 GST_START_TEST(test_refused_formats) {
-    expect_refused("audio/x-raw,format=S16LE,layout=interleaved,channels=3,rate=16000,channel-mask=(bitmask)0", "linear",
+    expect_refused("audio/x-raw,format=S16LE,layout=interleaved,channels=3,rate=16000,channel-mask=(bitmask)0",
                    "2 or 4 channels, at 8000, 16000, 32000, 48000 Hz");
-    expect_refused("audio/x-raw,format=S16LE,layout=interleaved,channels=2,rate=44100", "linear", "rate=(int)44100");
-    expect_refused("audio/x-raw,format=S16LE,layout=interleaved,channels=4,rate=16000", "linear", "channel-mask");
-    expect_refused("audio/x-raw,format=F32LE,layout=interleaved,channels=2,rate=16000", "linear", "F32LE");
-    expect_refused("audio/x-raw,format=S16LE,layout=interleaved,channels=2,rate=16000", "circular",
-                   "needs --geometry linear");
+    expect_refused("audio/x-raw,format=S16LE,layout=interleaved,channels=2,rate=44100", "rate=(int)44100");
+    expect_refused("audio/x-raw,format=S16LE,layout=interleaved,channels=4,rate=16000", "channel-mask");
+    expect_refused("audio/x-raw,format=F32LE,layout=interleaved,channels=2,rate=16000", "F32LE");
+    expect_refused("audio/x-raw,format=S16LE,layout=interleaved,channels=2,rate=16000", "needs --geometry linear",
+                   {{"geometry", "circular"}});
+}
+GST_END_TEST;
+
+// Refused at the start in the core's words; while playing, a change to the combination is refused
+// and the settings stay.
+GST_START_TEST(test_tracking_needs_direction_mode) {
+    expect_refused(kCaps4, "tracking talkers needs the direction mode", {{"track", "true"}, {"mode", "delays"}});
+    Bench b(kCaps4);
+    g_object_set(b.h->element, "track", TRUE, nullptr);
+    ASSERT_WARNING(gst_util_set_object_arg(G_OBJECT(b.h->element), "mode", "delays"));
+    const auto s = scene(32);
+    fail_unless_equals_int(b.push(s, 0, s.size() / 4, kOddBuffer, 0), GST_FLOW_OK);
+    auto got = b.messages(nullptr);
+    fail_unless(got.size() == 2 && gst_structure_has_name(got[1], "iaassl-talkers"), "the refused mode was taken");
+    free_all(got);
 }
 GST_END_TEST;
 
@@ -241,8 +317,10 @@ static Suite *iaassllocate_suite() {
     tcase_add_test(tc, test_caps_and_passthrough);
     tcase_add_test(tc, test_messages_at_exact_times);
     tcase_add_test(tc, test_discontinuities_start_fresh_windows);
+    tcase_add_test(tc, test_talkers_follow_each_direction);
     tcase_add_test(tc, test_properties_refuse_out_of_range);
     tcase_add_test(tc, test_refused_formats);
+    tcase_add_test(tc, test_tracking_needs_direction_mode);
     return s;
 }
 

@@ -1,5 +1,6 @@
 """iaassllocate against iaassl_locate: a recording gives the same rows through a pipeline as through
-the tool, on every array, in both modes, and across a discontinuity; the README's Python example runs."""
+the tool, on every array, in both modes, with talkers, and across a discontinuity; the README's
+Python example runs."""
 import json
 import os
 import re
@@ -15,8 +16,11 @@ GST_LAUNCH = os.environ.get("IAASSL_GST_LAUNCH", "gst-launch-1.0").split()
 SOURCE_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 EXAMPLE = os.path.join(SOURCE_DIR, "gst", "examples", "print_directions.py")
 # gst-launch-1.0 -m prints each element message as its structure.
-MESSAGE = re.compile(r"\(element\): (iaassl-direction|iaassl-delays), (.*);$")
-FIELD = re.compile(r"([a-z-]+)=\(([a-z0-9]+)\)(<[^>]*>|[^,]+)")
+MESSAGE = re.compile(r"\(element\): (iaassl-direction|iaassl-delays|iaassl-talkers), (.*);$")
+FIELD = re.compile(r"([a-z-]+)=\(([A-Za-z0-9]+)\)(<[^>]*>|[^,]+)")
+TIMES = ("timestamp", "stream-time", "running-time", "duration")
+# A GValueArray's items come without their type: the field says it.
+TALKER_VALUES = {"ids": "int", "angles": "double", "speaking": "boolean"}
 ARRAYS = [("4 on a line", 4, "linear", 16000), ("4 on a circle", 4, "circular", 16000),
           ("2 on a line", 2, "linear", 8000)]
 
@@ -35,8 +39,14 @@ def tool_rows(recording, *options):
 
 def field_value(kind, text):
     if text.startswith("<"):
-        return [field_value(kind, item.strip()) for item in text.strip("<>").split(",")]
-    return {"guint64": int, "int": int, "string": str, "boolean": lambda t: t == "true"}[kind](text)
+        return [field_value(kind, item.strip()) for item in text.strip("<>").split(",") if item.strip()]
+    return {"guint64": int, "int": int, "double": float, "string": str, "boolean": lambda t: t == "true"}[kind](text)
+
+
+def talkers(fields):
+    """An iaassl-talkers message's arrays as the tool's talkers."""
+    return [{"id": i, "angle": a, "speaking": s}
+            for i, a, s in zip(fields["ids"], fields["angles"], fields["speaking"])]
 
 
 def as_tool_row(fields):
@@ -50,15 +60,22 @@ def as_tool_row(fields):
     return row
 
 
-def element_rows(pipeline):
+def element_messages(pipeline):
     out = run(GST_LAUNCH + ["-m"] + pipeline.split())
-    rows = []
+    messages = []
     for line in out.splitlines():
         match = MESSAGE.search(line)
         if match:
-            fields = {k: field_value(kind, v) for k, kind, v in FIELD.findall(match.group(2))}
-            rows.append(as_tool_row(fields))
-    return rows
+            messages.append((match.group(1), {k: field_value(TALKER_VALUES.get(k, kind), v)
+                                              for k, kind, v in FIELD.findall(match.group(2))}))
+    return messages
+
+
+def element_rows(pipeline):
+    """The rows the element's messages tell of; without tracking there must be no talkers message."""
+    messages = element_messages(pipeline)
+    assert all(name != "iaassl-talkers" for name, _ in messages), "talkers without tracking"
+    return [as_tool_row(fields) for _, fields in messages]
 
 
 class SameRowsAsTheTool(unittest.TestCase):
@@ -100,6 +117,19 @@ class SameRowsAsTheTool(unittest.TestCase):
         got = element_rows(f"concat name=c ! iaassllocate frames=12 ! fakesink "
                            f"filesrc location={first} ! wavparse ! c. filesrc location={second} ! wavparse ! c.")
         self.assert_same_rows(got, tool_rows(first, "--frames", "12") + tool_rows(second, "--frames", "12"))
+
+    def test_talkers_after_each_direction(self):
+        for name, mics, geometry, rate in ARRAYS:
+            recording = self.scene("scene.wav", mics, geometry, rate, -50)
+            with self.subTest(array=name):
+                messages = element_messages(f"filesrc location={recording} ! wavparse ! iaassllocate "
+                                            f"geometry={geometry} track=true ! fakesink")
+                want = tool_rows(recording, "--geometry", geometry, "--track")
+                self.assertEqual([n for n, _ in messages], ["iaassl-direction", "iaassl-talkers"] * len(want))
+                for (_, direction), (_, told) in zip(messages[0::2], messages[1::2]):
+                    self.assertEqual([told[t] for t in TIMES], [direction[t] for t in TIMES])
+                    self.assertEqual({len(told[f]) for f in TALKER_VALUES}, {len(told["ids"])})
+                self.assertEqual([talkers(told) for _, told in messages[1::2]], [row["talkers"] for row in want])
 
     @unittest.skipIf(EMULATOR, "the host's Python cannot load the plugin of another architecture")
     def test_readme_example(self):
