@@ -70,9 +70,9 @@ forget_s     with track: seconds after which a talker not heard is forgotten, 0.
 max_talkers  with track: talkers known at once, 1 to 16
 
 A value out of range, or one the library refuses, raises ValueError, as does forget_s or
-max_talkers other than its default without track=True. The library runs
-without the interpreter lock, so Localisers in different threads run in parallel; calls on
-one Localiser from several threads take turns.)";
+max_talkers other than its default without track=True. The library runs without the
+interpreter lock, so Localisers in different threads run in parallel; calls on one
+Localiser from several threads take turns.)";
 
 constexpr const char *kSamplesDoc = R"(``samples`` is an array of shape (n, channels), any n: int16 at full scale -32768..32767, or
 float32/float64 at full scale -1..1 (clipped beyond, NaN read as silence), in any memory
