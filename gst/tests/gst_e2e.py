@@ -7,7 +7,6 @@ import re
 import subprocess
 import tempfile
 import unittest
-import wave
 
 LOCATE = os.environ["IAASSL_LOCATE"]
 SIMULATE = os.environ["IAASSL_SIMULATE"]
@@ -86,24 +85,20 @@ class SameRowsAsTheTool(unittest.TestCase):
     def tearDown(self):
         self.dir.cleanup()
 
-    def scene(self, name, mics, geometry, rate, angle):
+    def simulate(self, name, mics, geometry, rate, *sources):
         path = os.path.join(self.dir.name, name)
         run(EMULATOR + [SIMULATE, "-o", path, "--mics", str(mics), "--geometry", geometry, "--spacing", "5",
-                        "--rate", str(rate), "--angle", str(angle), "--angle-end", str(angle + 100),
-                        "--duration", "6", "--snr", "20", "--seed", str(mics)])
+                        "--rate", str(rate), *sources, "--snr", "20", "--seed", str(mics)])
         return path
 
+    def scene(self, name, mics, geometry, rate, angle):
+        return self.simulate(name, mics, geometry, rate, "--angle", str(angle), "--angle-end", str(angle + 100),
+                             "--duration", "6")
+
     def meeting(self, mics, geometry, rate):
-        """Two scenes, each after a second of silence, so that the tracker hears each start."""
-        frames = b""
-        for angle in (-50, 30):
-            with wave.open(self.scene(f"turn{angle}.wav", mics, geometry, rate, angle)) as turn:
-                frames += bytes(rate * mics * 2) + turn.readframes(turn.getnframes())
-        path = os.path.join(self.dir.name, "meeting.wav")
-        with wave.open(path, "wb") as w:
-            w.setparams((mics, 2, rate, 0, "NONE", "not compressed"))
-            w.writeframes(frames)
-        return path
+        """Two talkers taking turns after a silence, so that the tracker hears each start."""
+        return self.simulate("meeting.wav", mics, geometry, rate, "--talker", "noise", "-50", "1-3,6-7",
+                             "--talker", "noise", "30", "3.5-5.5")
 
     def assert_same_rows(self, got, want):
         self.assertGreater(len(want), 10)
