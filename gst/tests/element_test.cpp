@@ -272,7 +272,9 @@ static void expect_refused(const char *caps, const char *said, Settings settings
     Bench b(nullptr);
     for (const auto &[name, value] : settings) gst_util_set_object_arg(G_OBJECT(b.h->element), name, value);
     gst_harness_push_event(b.h, gst_event_new_stream_start("refused"));
-    gst_harness_push_event(b.h, gst_event_new_caps(gst_caps_from_string(caps)));
+    GstCaps *offered = gst_caps_from_string(caps);
+    gst_harness_push_event(b.h, gst_event_new_caps(offered));
+    gst_caps_unref(offered);
     GstSegment segment;
     gst_segment_init(&segment, GST_FORMAT_TIME);
     gst_harness_push_event(b.h, gst_event_new_segment(&segment));
