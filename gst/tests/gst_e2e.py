@@ -1,6 +1,5 @@
 """iaassllocate against iaassl_locate: a recording gives the same rows through a pipeline as through
-the tool, on every array, in both modes, with talkers, and across a discontinuity; the README's
-Python example runs."""
+the tool, on every array, in both modes, with talkers, across a discontinuity; the README's Python example runs."""
 import json
 import os
 import re
@@ -44,9 +43,10 @@ def field_value(kind, text):
 
 
 def talkers(fields):
-    """An iaassl-talkers message's arrays as the tool's talkers."""
-    return [{"id": i, "angle": a, "speaking": s}
-            for i, a, s in zip(fields["ids"], fields["angles"], fields["speaking"])]
+    """An iaassl-talkers message's parallel arrays as the tool's talkers."""
+    ids, angles, speaking = (fields[f] for f in TALKER_VALUES)
+    assert len(ids) == len(angles) == len(speaking), fields
+    return [{"id": i, "angle": a, "speaking": s} for i, a, s in zip(ids, angles, speaking)]
 
 
 def as_tool_row(fields):
@@ -62,13 +62,8 @@ def as_tool_row(fields):
 
 def element_messages(pipeline):
     out = run(GST_LAUNCH + ["-m"] + pipeline.split())
-    messages = []
-    for line in out.splitlines():
-        match = MESSAGE.search(line)
-        if match:
-            messages.append((match.group(1), {k: field_value(TALKER_VALUES.get(k, kind), v)
-                                              for k, kind, v in FIELD.findall(match.group(2))}))
-    return messages
+    return [(m.group(1), {k: field_value(TALKER_VALUES.get(k, kind), v) for k, kind, v in FIELD.findall(m.group(2))})
+            for m in map(MESSAGE.search, out.splitlines()) if m]
 
 
 def element_rows(pipeline):
@@ -94,11 +89,6 @@ class SameRowsAsTheTool(unittest.TestCase):
     def scene(self, name, mics, geometry, rate, angle):
         return self.simulate(name, mics, geometry, rate, "--angle", str(angle), "--angle-end", str(angle + 100),
                              "--duration", "6")
-
-    def meeting(self, mics, geometry, rate):
-        """Two talkers taking turns after a silence, so that the tracker hears each start."""
-        return self.simulate("meeting.wav", mics, geometry, rate, "--talker", "noise", "-50", "1-3,6-7",
-                             "--talker", "noise", "30", "3.5-5.5")
 
     def assert_same_rows(self, got, want):
         self.assertGreater(len(want), 10)
@@ -128,16 +118,23 @@ class SameRowsAsTheTool(unittest.TestCase):
 
     def test_talkers_after_each_direction(self):
         for name, mics, geometry, rate in ARRAYS:
-            recording = self.meeting(mics, geometry, rate)
+            # Turns after a silence, so that the tracker hears each talker start.
+            recording = self.simulate("meeting.wav", mics, geometry, rate, "--talker", "noise", "-50", "1-3,6-7",
+                                      "--talker", "noise", "30", "3.5-5.5")
             with self.subTest(array=name):
                 messages = element_messages(f"filesrc location={recording} ! wavparse ! iaassllocate "
-                                            f"geometry={geometry} track=true ! fakesink")
-                want = tool_rows(recording, "--geometry", geometry, "--track")
+                                            f"geometry={geometry} track=true forget=2 max-talkers=2 ! fakesink")
+                want = tool_rows(recording, "--geometry", geometry, "--track", "--forget", "2", "--max-talkers", "2")
                 self.assertEqual([n for n, _ in messages], ["iaassl-direction", "iaassl-talkers"] * len(want))
-                for (_, direction), (_, told) in zip(messages[0::2], messages[1::2]):
+                for (_, direction), (_, told), row in zip(messages[0::2], messages[1::2], want):
                     self.assertEqual([told[t] for t in TIMES], [direction[t] for t in TIMES])
-                    self.assertEqual({len(told[f]) for f in TALKER_VALUES}, {len(told["ids"])})
-                self.assertEqual([talkers(told) for _, told in messages[1::2]], [row["talkers"] for row in want])
+                    self.assertEqual(talkers(told), row["talkers"])
+
+    def test_tracking_needs_direction_mode(self):
+        recording = self.scene("scene.wav", 4, "linear", 16000, -50)
+        with self.assertRaisesRegex(AssertionError, "tracking talkers needs the direction mode"):
+            element_messages(f"filesrc location={recording} ! wavparse ! iaassllocate track=true mode=delays "
+                             "! fakesink")
 
     @unittest.skipIf(EMULATOR, "the host's Python cannot load the plugin of another architecture")
     def test_readme_example(self):
