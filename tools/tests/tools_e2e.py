@@ -104,16 +104,17 @@ def csv_rows(text):
 
 def write_meeting(path, turns, work_dir, gap_s=0.5):
     """A turn-taking meeting in a room: each (angle, seconds) turn is a noise source of its own,
-    with silence between turns. Gives the truth as iaassl_plot reads a meeting's."""
+    after a silence. Gives the truth as iaassl_plot reads a meeting's."""
     truth, frames, at = ["talker,start_s,end_s,angle"], b"", 0.0
     for k, (angle, seconds) in enumerate(turns):
         turn = os.path.join(work_dir, f"turn{k}.wav")
         run(SIMULATE, "-o", turn, "--angle", angle, "--duration", seconds, "--room", 6, 5, 3,
             "--absorption", 0.6, "--snr", 30, "--seed", k + 1)
         with wave.open(turn) as w:
-            frames += w.readframes(w.getnframes()) + bytes(int(gap_s * 16000) * 8)
+            frames += bytes(int(gap_s * 16000) * 8) + w.readframes(w.getnframes())
+        at += gap_s
         truth.append(f"angle{angle},{at:.3f},{at + seconds:.3f},{angle}")
-        at += seconds + gap_s
+        at += seconds
     with wave.open(path, "wb") as w:
         w.setnchannels(4)
         w.setsampwidth(2)
