@@ -1,11 +1,294 @@
 #include "talker_tracker.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace ssl_stream {
 
-TalkerTracker::TalkerTracker(const StreamSettings &, int first_id) : next_id_(first_id) {}
+namespace {
+// How often births and the speaking state are decided, whatever the window.
+constexpr double kUpdateS = 0.064;
+// A talker speaks while this many frames within the span point at them...
+constexpr double kSpeakSpanS = 0.25;
+constexpr std::size_t kSpeakFrames = 3;
+// ... and for this long after, through the gaps between words.
+constexpr double kHoldS = 0.4;
+// Frames no talker explains are remembered this long; a new talker needs this many of them
+// pointing the same way, more than a reflection or a stray window brings.
+constexpr double kUnexplainedSpanS = 0.4;
+constexpr float kBirthFrames = 6;
+// Whoever is heard at less than this share of the loudest talker's frames is their echo.
+constexpr double kEchoShare = 0.25;
+// A window's angle weighs as much as this many frames.
+constexpr float kWindowVotes = 3;
+constexpr int kWindowVoteSpread = 2;
+// Where a peak of votes is wide, its middle is where the votes are at least this share of it.
+constexpr float kPeakShare = 0.7f;
+// A window's angle belongs to the nearest talker this close.
+constexpr double kWindowGateDeg = 12;
+constexpr std::size_t kWindowAnglesKept = 9;
+constexpr double kInlierDeg = 4;
+// Before the library has given a talker's angle a few times, their frames place them.
+constexpr std::size_t kWindowAnglesTrusted = 3;
+constexpr double kFrameVoteMemoryS = 10;
+constexpr int kFrameVoteReachDeg = 20;
+// Two talkers closer than this are one.
+constexpr double kMergeDeg = 6;
+constexpr double kDecimal = 10;
+} // namespace
 
-void TalkerTracker::add_frame(const std::int32_t *) {}
+TalkerTracker::TalkerTracker(const StreamSettings &settings, int first_id)
+    : grid_(settings), settings_(settings), next_id_(first_id),
+      speech_gate_(settings.channels, settings.sample_rate) {}
 
-const std::vector<Talker> &TalkerTracker::close_window(std::optional<int>) { return talkers_; }
+double TalkerTracker::frame_seconds(std::int64_t frames) const {
+    return static_cast<double>(frames) * kFrameSamples / settings_.sample_rate;
+}
+
+std::int64_t TalkerTracker::frames_in(double seconds) const {
+    return std::max<std::int64_t>(1, std::llround(seconds * settings_.sample_rate / kFrameSamples));
+}
+
+void TalkerTracker::add_frame(const std::int16_t *frame, const std::int32_t *delays) {
+    ++frame_;
+    if (speech_gate_.above_floor(frame)) {
+        const AngleSet set = grid_.consistent(delays);
+        if (set.any()) credit_frame(delays, set);
+    }
+    if (++frames_since_update_ >= frames_in(kUpdateS)) update();
+}
+
+void TalkerTracker::credit_frame(const std::int32_t *delays, const AngleSet &set) {
+    Track *best = nullptr;
+    double best_mismatch = 0;
+    for (Track &t : tracks_) {
+        const int g = grid_.nearest(t.angle);
+        if (!set.test(static_cast<std::size_t>(g))) continue;
+        const double m = grid_.mismatch(delays, g);
+        if (best == nullptr || m < best_mismatch) {
+            best = &t;
+            best_mismatch = m;
+        }
+    }
+    if (best == nullptr) {
+        Unexplained u{frame_, set, {}, std::nullopt};
+        std::copy_n(delays, grid_.pairs(), u.delays.begin());
+        unexplained_.push_back(u);
+        return;
+    }
+    best->heard_frames.push_back(frame_);
+    for (int g = 0; g < grid_.size(); ++g)
+        if (set.test(static_cast<std::size_t>(g)) && std::fabs(grid_.difference(grid_.angle(g), best->angle)) <= kFrameVoteReachDeg)
+            best->frame_votes[static_cast<std::size_t>(g)] += 1;
+}
+
+void TalkerTracker::update() {
+    const double elapsed = frame_seconds(frames_since_update_);
+    frames_since_update_ = 0;
+    while (!unexplained_.empty() && unexplained_.front().frame <= frame_ - frames_in(kUnexplainedSpanS))
+        unexplained_.pop_front();
+    const float vote_decay = static_cast<float>(std::exp(-elapsed / kFrameVoteMemoryS));
+    const std::size_t strongest = prune_heard();
+    for (Track &t : tracks_) {
+        for (float &v : t.frame_votes) v *= vote_decay;
+        update_speaking(t, strongest);
+        if (t.window_angles.size() < kWindowAnglesTrusted) refine_from_frames(t);
+    }
+    maybe_give_birth(strongest);
+    forget_silent();
+}
+
+std::size_t TalkerTracker::prune_heard() {
+    const std::int64_t span = frames_in(kSpeakSpanS);
+    std::size_t strongest = 0;
+    for (Track &t : tracks_) {
+        while (!t.heard_frames.empty() && t.heard_frames.front() <= frame_ - span) t.heard_frames.pop_front();
+        strongest = std::max(strongest, t.heard_frames.size());
+    }
+    return strongest;
+}
+
+void TalkerTracker::update_speaking(Track &track, std::size_t strongest) {
+    const std::size_t heard = track.heard_frames.size();
+    if (heard >= kSpeakFrames && static_cast<double>(heard) >= kEchoShare * static_cast<double>(strongest)) {
+        track.speaking = true;
+        track.last_voiced = frame_;
+    } else if (frame_ - track.last_voiced > frames_in(kHoldS)) {
+        track.speaking = false;
+    }
+}
+
+namespace {
+// The middle of the run of grid points around `peak` that hold at least kPeakShare of it, as
+// an offset in grid points; `at` reads a point, wrapping on a circle.
+template <typename At>
+double peak_middle(int peak, int size, bool circular, At at) {
+    const double floor = static_cast<double>(at(peak) * kPeakShare);
+    double sum = 0, weight = 0;
+    for (int dir = -1; dir <= 1; dir += 2) {
+        for (int k = dir == -1 ? 0 : 1; k < size; ++k) {
+            int g = peak + dir * k;
+            if (circular) g = (g + size) % size;
+            if (g < 0 || g >= size) break;
+            const double votes = static_cast<double>(at(g));
+            if (votes < floor) break;
+            sum += dir * k * votes;
+            weight += votes;
+        }
+    }
+    return weight > 0 ? sum / weight : 0;
+}
+
+// Where the parabola through a minimum and its neighbours bottoms out, in grid points from it.
+double parabola_offset(const std::vector<double> &cost, int at, bool circular) {
+    const int size = static_cast<int>(cost.size());
+    const int left = circular ? (at + size - 1) % size : at - 1;
+    const int right = circular ? (at + 1) % size : at + 1;
+    if (left < 0 || right >= size) return 0;
+    const double l = cost[static_cast<std::size_t>(left)], m = cost[static_cast<std::size_t>(at)],
+                 r = cost[static_cast<std::size_t>(right)];
+    const double curve = l - 2 * m + r;
+    if (l < 0 || r < 0 || curve <= 0) return 0;
+    return 0.5 * (l - r) / curve;
+}
+
+int peak_of(const std::vector<float> &votes) {
+    return static_cast<int>(std::max_element(votes.begin(), votes.end()) - votes.begin());
+}
+} // namespace
+
+void TalkerTracker::refine_from_frames(Track &track) {
+    const int peak = peak_of(track.frame_votes);
+    if (track.frame_votes[static_cast<std::size_t>(peak)] <= 0) return;
+    const auto at = [&](int g) { return track.frame_votes[static_cast<std::size_t>(g)]; };
+    track.angle = grid_.wrapped(grid_.angle(peak) + peak_middle(peak, grid_.size(), grid_.circular(), at));
+}
+
+// Where the unexplained frames around `peak` agree best; a window's angle, where one is among
+// them, is finer than any frame.
+double TalkerTracker::birth_angle(int peak, const std::vector<float> &votes) const {
+    const auto at_peak = static_cast<std::size_t>(peak);
+    double window_sum = 0;
+    int windows = 0;
+    for (const Unexplained &u : unexplained_)
+        if (u.window_angle && u.set.test(at_peak)) {
+            window_sum += grid_.difference(*u.window_angle, grid_.angle(peak));
+            ++windows;
+        }
+    if (windows > 0) return grid_.wrapped(grid_.angle(peak) + window_sum / windows);
+    const float floor = votes[at_peak] * kPeakShare;
+    int best = peak;
+    double best_cost = -1;
+    std::vector<double> cost(static_cast<std::size_t>(grid_.size()), -1);
+    for (int g = 0; g < grid_.size(); ++g) {
+        if (votes[static_cast<std::size_t>(g)] < floor) continue;
+        double sum = 0;
+        for (const Unexplained &u : unexplained_)
+            if (!u.window_angle && u.set.test(at_peak)) sum += grid_.mismatch(u.delays.data(), g);
+        cost[static_cast<std::size_t>(g)] = sum;
+        if (best_cost < 0 || sum < best_cost) {
+            best = g;
+            best_cost = sum;
+        }
+    }
+    return grid_.wrapped(grid_.angle(best) + parabola_offset(cost, best, grid_.circular()));
+}
+
+void TalkerTracker::maybe_give_birth(std::size_t strongest) {
+    std::vector<float> votes(static_cast<std::size_t>(grid_.size()));
+    for (const Unexplained &u : unexplained_)
+        for (int g = 0; g < grid_.size(); ++g)
+            if (u.set.test(static_cast<std::size_t>(g))) votes[static_cast<std::size_t>(g)] += u.window_angle ? kWindowVotes : 1;
+    const int peak = peak_of(votes);
+    const double needed = std::max<double>(kBirthFrames, kEchoShare * static_cast<double>(strongest) * kUnexplainedSpanS / kSpeakSpanS);
+    if (votes[static_cast<std::size_t>(peak)] < needed) return;
+    const double angle = birth_angle(peak, votes);
+    // What the newcomer explains is theirs; the rest may still be someone else.
+    const auto born_at = static_cast<std::size_t>(grid_.nearest(angle));
+    unexplained_.erase(std::remove_if(unexplained_.begin(), unexplained_.end(),
+                                      [&](const Unexplained &u) { return u.set.test(born_at); }),
+                       unexplained_.end());
+    if (nearest_track(angle, kMergeDeg) != nullptr) return;
+    if (static_cast<int>(tracks_.size()) >= settings_.max_talkers) {
+        // Room is made by forgetting the talker heard longest ago, unless all of them speak.
+        auto oldest = std::min_element(tracks_.begin(), tracks_.end(), [](const Track &a, const Track &b) {
+            return std::make_pair(a.speaking, a.last_voiced) < std::make_pair(b.speaking, b.last_voiced);
+        });
+        if (oldest->speaking) return;
+        tracks_.erase(oldest);
+    }
+    Track born{next_id_++, angle, {}, frame_, true, {}, std::vector<float>(static_cast<std::size_t>(grid_.size()))};
+    tracks_.push_back(born);
+}
+
+void TalkerTracker::forget_silent() {
+    const std::int64_t memory = frames_in(settings_.forget_s);
+    tracks_.erase(std::remove_if(tracks_.begin(), tracks_.end(),
+                                 [&](const Track &t) { return !t.speaking && frame_ - t.last_voiced > memory; }),
+                  tracks_.end());
+}
+
+TalkerTracker::Track *TalkerTracker::nearest_track(double angle, double gate) {
+    Track *best = nullptr;
+    for (Track &t : tracks_) {
+        const double d = std::fabs(grid_.difference(t.angle, angle));
+        if (d <= gate && (best == nullptr || d < std::fabs(grid_.difference(best->angle, angle)))) best = &t;
+    }
+    return best;
+}
+
+void TalkerTracker::take_window_angle(double angle) {
+    Track *track = nearest_track(angle, kWindowGateDeg);
+    if (track == nullptr) {
+        Unexplained window{frame_, {}, {}, angle};
+        const int g0 = grid_.nearest(angle);
+        for (int k = -kWindowVoteSpread; k <= kWindowVoteSpread; ++k) {
+            int g = g0 + k;
+            if (grid_.circular()) g = (g + grid_.size()) % grid_.size();
+            if (g >= 0 && g < grid_.size()) window.set.set(static_cast<std::size_t>(g));
+        }
+        unexplained_.push_back(window);
+        return;
+    }
+    auto &kept = track->window_angles;
+    kept.push_back(angle);
+    if (kept.size() > kWindowAnglesKept) kept.pop_front();
+    // The mean of the angles near their median: a stray window moves nothing.
+    std::vector<double> sorted(kept.begin(), kept.end());
+    const double centre = track->angle;
+    std::sort(sorted.begin(), sorted.end(), [&](double a, double b) {
+        return grid_.difference(a, centre) < grid_.difference(b, centre);
+    });
+    const double median = sorted[sorted.size() / 2];
+    double sum = 0;
+    int n = 0;
+    for (double a : sorted) {
+        const double off = grid_.difference(a, median);
+        if (std::fabs(off) <= kInlierDeg) {
+            sum += off;
+            ++n;
+        }
+    }
+    track->angle = grid_.wrapped(median + sum / n);
+}
+
+const std::vector<Talker> &TalkerTracker::close_window(std::optional<int> angle) {
+    if (angle) take_window_angle(grid_.wrapped(*angle));
+    update();
+    publish();
+    return talkers_;
+}
+
+void TalkerTracker::publish() {
+    std::vector<const Track *> by_id;
+    for (const Track &t : tracks_) by_id.push_back(&t);
+    std::sort(by_id.begin(), by_id.end(), [](const Track *a, const Track *b) { return a->id < b->id; });
+    talkers_.clear();
+    for (const Track *t : by_id) {
+        double angle = std::round(t->angle * kDecimal) / kDecimal;
+        if (grid_.circular() && angle >= 360) angle -= 360;
+        talkers_.push_back({t->id, angle, t->speaking});
+    }
+}
 
 } // namespace ssl_stream

@@ -4,10 +4,14 @@
 #ifndef SSL_STREAM_TALKER_TRACKER_H
 #define SSL_STREAM_TALKER_TRACKER_H
 
+#include <array>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <vector>
 
+#include "angle_grid.h"
+#include "speech_gate.h"
 #include "stream_settings.h"
 #include "talker.h"
 
@@ -18,8 +22,8 @@ public:
     // Ids start at `first_id`.
     TalkerTracker(const StreamSettings &settings, int first_id);
 
-    // One frame's pair delays, SSL_DELAY_REJECTED where the library found none.
-    void add_frame(const std::int32_t *delays);
+    // One interleaved frame and its pair delays, SSL_DELAY_REJECTED where the library found none.
+    void add_frame(const std::int16_t *frame, const std::int32_t *delays);
     // Closes the window with the library's decision (an angle or none) and returns the known
     // talkers, in id order.
     const std::vector<Talker> &close_window(std::optional<int> angle);
@@ -27,7 +31,46 @@ public:
     int next_id() const { return next_id_; }
 
 private:
+    struct Track {
+        int id;
+        double angle;
+        std::deque<std::int64_t> heard_frames; // frames that pointed at this talker, lately
+        std::int64_t last_voiced = 0;          // frame of the last stretch of evidence
+        bool speaking = false;
+        std::deque<double> window_angles;      // the library's latest angles for this talker
+        std::vector<float> frame_votes;        // per grid point, from the frames it was heard in
+    };
+
+    // Evidence of someone no known talker explains: a frame, or a window's angle.
+    struct Unexplained {
+        std::int64_t frame;
+        AngleSet set;
+        std::array<std::int32_t, kMaxPairs> delays; // a frame's
+        std::optional<double> window_angle;         // or a window's
+    };
+
+    void credit_frame(const std::int32_t *delays, const AngleSet &set);
+    void update();
+    void update_speaking(Track &track, std::size_t strongest);
+    std::size_t prune_heard();
+    double birth_angle(int peak, const std::vector<float> &votes) const;
+    void take_window_angle(double angle);
+    void refine_from_frames(Track &track);
+    void maybe_give_birth(std::size_t strongest);
+    void forget_silent();
+    Track *nearest_track(double angle, double gate);
+    double frame_seconds(std::int64_t frames) const;
+    std::int64_t frames_in(double seconds) const;
+    void publish();
+
+    AngleGrid grid_;
+    StreamSettings settings_;
     int next_id_;
+    std::int64_t frame_ = 0;
+    std::int64_t frames_since_update_ = 0;
+    SpeechGate speech_gate_;
+    std::deque<Unexplained> unexplained_;
+    std::vector<Track> tracks_;
     std::vector<Talker> talkers_;
 };
 

@@ -84,7 +84,7 @@ void WindowStream::run_frame(const RowSink &sink) {
         row_.start_sample = samples_fed_ - kFrameSamples;
     }
     check(library_.run(handle_, frame_.data(), library_delays_.data()), "Run");
-    if (tracker_) tracker_->add_frame(library_delays_.data());
+    if (tracker_) tracker_->add_frame(frame_.data(), library_delays_.data());
     if (++frames_in_row_ < frames_per_row(settings_)) return;
     frames_in_row_ = 0;
     finish_row(sink);

@@ -1,0 +1,86 @@
+#include "angle_grid.h"
+
+#include <cmath>
+
+#include <iaassl.h>
+
+namespace ssl_stream {
+
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+// Whole-sample delays are rounded from the correlation's peak, and reflections shift it: a
+// frame still points at every direction within a sample of what it measured.
+constexpr double kLagTolerance = 1.0;
+constexpr double kSoundSpeedAt0C = 331.0;
+constexpr double kSoundSpeedPerC = 0.6;
+
+// Samples by which microphone 0 hears a source at `degrees` later than microphone pair + 1,
+// in units of spacing / speed of sound; microphones placed as the library places them.
+double unit_lag(ArrayShape shape, int pair, double degrees) {
+    const double s = std::sin(degrees * kPi / 180), c = std::cos(degrees * kPi / 180);
+    if (shape == ArrayShape::linear) return -(pair + 1) * s;
+    const double r = 0.5; // the spacing is the circle's diameter
+    const double along[] = {r * (c - s), -2 * r * s, -r * (s + c)};
+    return along[pair];
+}
+} // namespace
+
+AngleGrid::AngleGrid(const StreamSettings &settings)
+    : pairs_(settings.channels - 1), circular_(settings.shape == ArrayShape::circular),
+      size_(circular_ ? 360 : 181), first_angle_(circular_ ? 0 : -90) {
+    const double samples_per_unit = settings.spacing_cm / 100 /
+                                    (kSoundSpeedAt0C + kSoundSpeedPerC * settings.temperature_c) *
+                                    settings.sample_rate;
+    const double longest = circular_ ? samples_per_unit : pairs_ * samples_per_unit;
+    max_lag_ = static_cast<int>(longest) + 1;
+    lags_.assign(static_cast<std::size_t>(pairs_), std::vector<double>(static_cast<std::size_t>(size_)));
+    within_.assign(static_cast<std::size_t>(pairs_), std::vector<AngleSet>(static_cast<std::size_t>(2 * max_lag_ + 1)));
+    for (int p = 0; p < pairs_; ++p) {
+        for (int g = 0; g < size_; ++g) {
+            const double lag = samples_per_unit * unit_lag(settings.shape, p, angle(g));
+            lags_[p][g] = lag;
+            for (int d = -max_lag_; d <= max_lag_; ++d)
+                if (std::fabs(d - lag) <= kLagTolerance) within_[p][d + max_lag_].set(static_cast<std::size_t>(g));
+        }
+    }
+}
+
+int AngleGrid::nearest(double degrees) const {
+    const int g = static_cast<int>(std::lround(wrapped(degrees) - first_angle_));
+    return circular_ ? g % size_ : g;
+}
+
+double AngleGrid::difference(double a, double b) const {
+    return circular_ ? std::remainder(a - b, 360.0) : a - b;
+}
+
+double AngleGrid::wrapped(double degrees) const {
+    if (!circular_) return degrees;
+    const double w = std::fmod(degrees, 360.0);
+    return w < 0 ? w + 360.0 : w;
+}
+
+AngleSet AngleGrid::consistent(const std::int32_t *delays) const {
+    AngleSet set;
+    bool any = false;
+    for (int p = 0; p < pairs_; ++p) {
+        if (delays[p] == SSL_DELAY_REJECTED) continue;
+        if (delays[p] < -max_lag_ || delays[p] > max_lag_) return AngleSet();
+        const AngleSet &these = within_[p][delays[p] + max_lag_];
+        set = any ? set & these : these;
+        any = true;
+    }
+    return set;
+}
+
+double AngleGrid::mismatch(const std::int32_t *delays, int g) const {
+    double sum = 0;
+    for (int p = 0; p < pairs_; ++p) {
+        if (delays[p] == SSL_DELAY_REJECTED) continue;
+        const double off = delays[p] - lags_[p][g];
+        sum += off * off;
+    }
+    return sum;
+}
+
+} // namespace ssl_stream

@@ -1,0 +1,30 @@
+// Tells frames that rise above the room's steady sound from those that do not. A fan or a hum
+// points the delays one way frame after frame, as a talker does, but it never rises above
+// itself: the floor is the quietest stretch heard lately.
+#ifndef SSL_STREAM_SPEECH_GATE_H
+#define SSL_STREAM_SPEECH_GATE_H
+
+#include <cstdint>
+#include <deque>
+
+namespace ssl_stream {
+
+class SpeechGate {
+public:
+    SpeechGate(int channels, int sample_rate);
+
+    // One interleaved frame; true when it stands above the floor.
+    bool above_floor(const std::int16_t *frame);
+
+private:
+    int channels_;
+    int block_frames_;
+    std::size_t blocks_kept_;
+    double block_energy_ = 0;
+    int block_filled_ = 0;
+    std::deque<double> block_means_; // the latest blocks' mean frame energies
+};
+
+} // namespace ssl_stream
+
+#endif
