@@ -1,5 +1,6 @@
 #include "angle_grid.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <iaassl.h>
@@ -81,6 +82,23 @@ double AngleGrid::mismatch(const std::int32_t *delays, int g) const {
         sum += off * off;
     }
     return sum;
+}
+
+double AngleGrid::best_fit(const double *lags, const double *weights, int near, int reach) const {
+    const auto cost = [&](int g) {
+        double sum = 0;
+        for (int p = 0; p < pairs_; ++p) sum += weights[p] * (lags[p] - lags_[p][g]) * (lags[p] - lags_[p][g]);
+        return sum;
+    };
+    const auto point = [&](int g) { return circular_ ? (g % size_ + size_) % size_ : std::clamp(g, 0, size_ - 1); };
+    int best = point(near);
+    for (int k = -reach; k <= reach; ++k)
+        if (cost(point(near + k)) < cost(best)) best = point(near + k);
+    // The vertex of the parabola through the best point and its neighbours.
+    const int left = point(best - 1), right = point(best + 1);
+    const double l = cost(left), m = cost(best), r = cost(right), curve = l - 2 * m + r;
+    const double offset = left == best || right == best || curve <= 0 ? 0 : 0.5 * (l - r) / curve;
+    return wrapped(angle(best) + offset);
 }
 
 } // namespace ssl_stream

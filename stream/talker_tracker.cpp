@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <iaassl.h>
+
 namespace ssl_stream {
 
 namespace {
@@ -13,25 +15,26 @@ constexpr double kSpeakSpanS = 0.25;
 constexpr std::size_t kSpeakFrames = 3;
 // ... and for this long after, through the gaps between words.
 constexpr double kHoldS = 0.4;
+// Whoever is heard at less than this share of the loudest talker's frames is their echo; a
+// newcomer needs a larger share while someone speaks, as a reflection comes back steadily.
+constexpr double kEchoShare = 0.3;
+constexpr double kBirthShare = 0.6;
 // Frames no talker explains are remembered this long; a new talker needs this many of them
 // pointing the same way, more than a reflection or a stray window brings.
 constexpr double kUnexplainedSpanS = 0.4;
-constexpr float kBirthFrames = 6;
-// Whoever is heard at less than this share of the loudest talker's frames is their echo.
-constexpr double kEchoShare = 0.25;
-// A window's angle weighs as much as this many frames.
-constexpr float kWindowVotes = 3;
+constexpr double kBirthFrames = 6;
+// A window's angle weighs as much as this many frames, and points this far either side.
+constexpr double kWindowVotes = 3;
 constexpr int kWindowVoteSpread = 2;
-// Where a peak of votes is wide, its middle is where the votes are at least this share of it.
-constexpr float kPeakShare = 0.7f;
+// The library's angle of a window in which too few frames rose above the floor is the fan's.
+constexpr int kWindowShareAboveFloor = 10;
 // A window's angle belongs to the nearest talker this close.
 constexpr double kWindowGateDeg = 12;
 constexpr std::size_t kWindowAnglesKept = 9;
 constexpr double kInlierDeg = 4;
-// Before the library has given a talker's angle a few times, their frames place them.
-constexpr std::size_t kWindowAnglesTrusted = 3;
-constexpr double kFrameVoteMemoryS = 10;
-constexpr int kFrameVoteReachDeg = 20;
+// Delays heard from a talker are remembered this long, and place them where no window has.
+constexpr double kLagMemoryS = 5;
+constexpr int kFitReachDeg = 15;
 // Two talkers closer than this are one.
 constexpr double kMergeDeg = 6;
 constexpr double kDecimal = 10;
@@ -51,13 +54,16 @@ std::int64_t TalkerTracker::frames_in(double seconds) const {
 
 void TalkerTracker::add_frame(const std::int16_t *frame, const std::int32_t *delays) {
     ++frame_;
+    ++window_frames_;
     if (speech_gate_.above_floor(frame)) {
+        ++window_frames_above_floor_;
         const AngleSet set = grid_.consistent(delays);
         if (set.any()) credit_frame(delays, set);
     }
     if (++frames_since_update_ >= frames_in(kUpdateS)) update();
 }
 
+// The frame goes to the talker whose delays it matches best, or waits for a newcomer.
 void TalkerTracker::credit_frame(const std::int32_t *delays, const AngleSet &set) {
     Track *best = nullptr;
     double best_mismatch = 0;
@@ -77,9 +83,11 @@ void TalkerTracker::credit_frame(const std::int32_t *delays, const AngleSet &set
         return;
     }
     best->heard_frames.push_back(frame_);
-    for (int g = 0; g < grid_.size(); ++g)
-        if (set.test(static_cast<std::size_t>(g)) && std::fabs(grid_.difference(grid_.angle(g), best->angle)) <= kFrameVoteReachDeg)
-            best->frame_votes[static_cast<std::size_t>(g)] += 1;
+    for (int p = 0; p < grid_.pairs(); ++p) {
+        if (delays[p] == SSL_DELAY_REJECTED) continue;
+        best->lag_sum[p] += delays[p];
+        best->lag_count[p] += 1;
+    }
 }
 
 void TalkerTracker::update() {
@@ -87,12 +95,15 @@ void TalkerTracker::update() {
     frames_since_update_ = 0;
     while (!unexplained_.empty() && unexplained_.front().frame <= frame_ - frames_in(kUnexplainedSpanS))
         unexplained_.pop_front();
-    const float vote_decay = static_cast<float>(std::exp(-elapsed / kFrameVoteMemoryS));
+    const double lag_decay = std::exp(-elapsed / kLagMemoryS);
     const std::size_t strongest = prune_heard();
     for (Track &t : tracks_) {
-        for (float &v : t.frame_votes) v *= vote_decay;
+        for (int p = 0; p < grid_.pairs(); ++p) {
+            t.lag_sum[p] *= lag_decay;
+            t.lag_count[p] *= lag_decay;
+        }
         update_speaking(t, strongest);
-        if (t.window_angles.size() < kWindowAnglesTrusted) refine_from_frames(t);
+        if (t.window_angles.empty()) place_by_frames(t);
     }
     maybe_give_birth(strongest);
     forget_silent();
@@ -118,91 +129,48 @@ void TalkerTracker::update_speaking(Track &track, std::size_t strongest) {
     }
 }
 
-namespace {
-// The middle of the run of grid points around `peak` that hold at least kPeakShare of it, as
-// an offset in grid points; `at` reads a point, wrapping on a circle.
-template <typename At>
-double peak_middle(int peak, int size, bool circular, At at) {
-    const double floor = static_cast<double>(at(peak) * kPeakShare);
-    double sum = 0, weight = 0;
-    for (int dir = -1; dir <= 1; dir += 2) {
-        for (int k = dir == -1 ? 0 : 1; k < size; ++k) {
-            int g = peak + dir * k;
-            if (circular) g = (g + size) % size;
-            if (g < 0 || g >= size) break;
-            const double votes = static_cast<double>(at(g));
-            if (votes < floor) break;
-            sum += dir * k * votes;
-            weight += votes;
-        }
-    }
-    return weight > 0 ? sum / weight : 0;
+void TalkerTracker::place_by_frames(Track &track) const {
+    std::array<double, kMaxPairs> mean{};
+    for (int p = 0; p < grid_.pairs(); ++p)
+        mean[p] = track.lag_count[p] > 0 ? track.lag_sum[p] / track.lag_count[p] : 0;
+    track.angle = grid_.best_fit(mean.data(), track.lag_count.data(), grid_.nearest(track.angle), kFitReachDeg);
 }
 
-// Where the parabola through a minimum and its neighbours bottoms out, in grid points from it.
-double parabola_offset(const std::vector<double> &cost, int at, bool circular) {
-    const int size = static_cast<int>(cost.size());
-    const int left = circular ? (at + size - 1) % size : at - 1;
-    const int right = circular ? (at + 1) % size : at + 1;
-    if (left < 0 || right >= size) return 0;
-    const double l = cost[static_cast<std::size_t>(left)], m = cost[static_cast<std::size_t>(at)],
-                 r = cost[static_cast<std::size_t>(right)];
-    const double curve = l - 2 * m + r;
-    if (l < 0 || r < 0 || curve <= 0) return 0;
-    return 0.5 * (l - r) / curve;
-}
-
-int peak_of(const std::vector<float> &votes) {
-    return static_cast<int>(std::max_element(votes.begin(), votes.end()) - votes.begin());
-}
-} // namespace
-
-void TalkerTracker::refine_from_frames(Track &track) {
-    const int peak = peak_of(track.frame_votes);
-    if (track.frame_votes[static_cast<std::size_t>(peak)] <= 0) return;
-    const auto at = [&](int g) { return track.frame_votes[static_cast<std::size_t>(g)]; };
-    track.angle = grid_.wrapped(grid_.angle(peak) + peak_middle(peak, grid_.size(), grid_.circular(), at));
-}
-
-// Where the unexplained frames around `peak` agree best; a window's angle, where one is among
-// them, is finer than any frame.
-double TalkerTracker::birth_angle(int peak, const std::vector<float> &votes) const {
+// Where the unexplained evidence around `peak` agrees best: a window's angle, where one is
+// among it, is finer than any frame.
+double TalkerTracker::birth_angle(int peak) const {
     const auto at_peak = static_cast<std::size_t>(peak);
     double window_sum = 0;
     int windows = 0;
-    for (const Unexplained &u : unexplained_)
-        if (u.window_angle && u.set.test(at_peak)) {
+    std::array<double, kMaxPairs> sum{}, count{};
+    for (const Unexplained &u : unexplained_) {
+        if (!u.set.test(at_peak)) continue;
+        if (u.window_angle) {
             window_sum += grid_.difference(*u.window_angle, grid_.angle(peak));
             ++windows;
+            continue;
         }
-    if (windows > 0) return grid_.wrapped(grid_.angle(peak) + window_sum / windows);
-    const float floor = votes[at_peak] * kPeakShare;
-    int best = peak;
-    double best_cost = -1;
-    std::vector<double> cost(static_cast<std::size_t>(grid_.size()), -1);
-    for (int g = 0; g < grid_.size(); ++g) {
-        if (votes[static_cast<std::size_t>(g)] < floor) continue;
-        double sum = 0;
-        for (const Unexplained &u : unexplained_)
-            if (!u.window_angle && u.set.test(at_peak)) sum += grid_.mismatch(u.delays.data(), g);
-        cost[static_cast<std::size_t>(g)] = sum;
-        if (best_cost < 0 || sum < best_cost) {
-            best = g;
-            best_cost = sum;
+        for (int p = 0; p < grid_.pairs(); ++p) {
+            if (u.delays[p] == SSL_DELAY_REJECTED) continue;
+            sum[p] += u.delays[p];
+            count[p] += 1;
         }
     }
-    return grid_.wrapped(grid_.angle(best) + parabola_offset(cost, best, grid_.circular()));
+    if (windows > 0) return grid_.wrapped(grid_.angle(peak) + window_sum / windows);
+    for (int p = 0; p < grid_.pairs(); ++p) sum[p] = count[p] > 0 ? sum[p] / count[p] : 0;
+    return grid_.best_fit(sum.data(), count.data(), peak, kFitReachDeg);
 }
 
 void TalkerTracker::maybe_give_birth(std::size_t strongest) {
-    std::vector<float> votes(static_cast<std::size_t>(grid_.size()));
+    std::vector<double> votes(static_cast<std::size_t>(grid_.size()));
     for (const Unexplained &u : unexplained_)
         for (int g = 0; g < grid_.size(); ++g)
             if (u.set.test(static_cast<std::size_t>(g))) votes[static_cast<std::size_t>(g)] += u.window_angle ? kWindowVotes : 1;
-    const int peak = peak_of(votes);
-    const double needed = std::max<double>(kBirthFrames, kEchoShare * static_cast<double>(strongest) * kUnexplainedSpanS / kSpeakSpanS);
+    const int peak = static_cast<int>(std::max_element(votes.begin(), votes.end()) - votes.begin());
+    const double needed =
+        std::max(kBirthFrames, kBirthShare * static_cast<double>(strongest) * kUnexplainedSpanS / kSpeakSpanS);
     if (votes[static_cast<std::size_t>(peak)] < needed) return;
-    const double angle = birth_angle(peak, votes);
+    const double angle = birth_angle(peak);
     // What the newcomer explains is theirs; the rest may still be someone else.
     const auto born_at = static_cast<std::size_t>(grid_.nearest(angle));
     unexplained_.erase(std::remove_if(unexplained_.begin(), unexplained_.end(),
@@ -217,7 +185,7 @@ void TalkerTracker::maybe_give_birth(std::size_t strongest) {
         if (oldest->speaking) return;
         tracks_.erase(oldest);
     }
-    Track born{next_id_++, angle, {}, frame_, true, {}, std::vector<float>(static_cast<std::size_t>(grid_.size()))};
+    Track born{next_id_++, angle, {}, frame_, true, {}, {}, {}};
     tracks_.push_back(born);
 }
 
@@ -273,7 +241,11 @@ void TalkerTracker::take_window_angle(double angle) {
 }
 
 const std::vector<Talker> &TalkerTracker::close_window(std::optional<int> angle) {
-    if (angle) take_window_angle(grid_.wrapped(*angle));
+    const bool heard = window_frames_above_floor_ > 0 &&
+                       window_frames_above_floor_ * kWindowShareAboveFloor >= window_frames_;
+    if (angle && heard) take_window_angle(grid_.wrapped(*angle));
+    window_frames_ = 0;
+    window_frames_above_floor_ = 0;
     update();
     publish();
     return talkers_;

@@ -38,7 +38,9 @@ private:
         std::int64_t last_voiced = 0;          // frame of the last stretch of evidence
         bool speaking = false;
         std::deque<double> window_angles;      // the library's latest angles for this talker
-        std::vector<float> frame_votes;        // per grid point, from the frames it was heard in
+        // Delays heard from this talker lately, per pair: their sum and how many.
+        std::array<double, kMaxPairs> lag_sum{};
+        std::array<double, kMaxPairs> lag_count{};
     };
 
     // Evidence of someone no known talker explains: a frame, or a window's angle.
@@ -53,9 +55,9 @@ private:
     void update();
     void update_speaking(Track &track, std::size_t strongest);
     std::size_t prune_heard();
-    double birth_angle(int peak, const std::vector<float> &votes) const;
+    double birth_angle(int peak) const;
     void take_window_angle(double angle);
-    void refine_from_frames(Track &track);
+    void place_by_frames(Track &track) const;
     void maybe_give_birth(std::size_t strongest);
     void forget_silent();
     Track *nearest_track(double angle, double gate);
@@ -68,6 +70,8 @@ private:
     int next_id_;
     std::int64_t frame_ = 0;
     std::int64_t frames_since_update_ = 0;
+    int window_frames_ = 0;
+    int window_frames_above_floor_ = 0;
     SpeechGate speech_gate_;
     std::deque<Unexplained> unexplained_;
     std::vector<Track> tracks_;
