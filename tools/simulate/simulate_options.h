@@ -18,7 +18,7 @@ struct SimulateOptions {
     int mics = 4;
     std::string source = "noise";
     std::optional<int> sample_rate; // generated noise only; 16000 when not given
-    double duration_s = 5.0;
+    std::optional<double> duration_s; // 5 s, or with talkers to the end of the last interval
     double angle_deg = 0.0;
     std::optional<double> angle_end_deg;
     std::optional<double> snr_db;
@@ -28,7 +28,11 @@ struct SimulateOptions {
     double distance_m = 1.5;
     unsigned seed = 1;
     bool float_samples = false;
+    std::vector<std::string> talkers;   // SOURCE ANGLE TIMES of each talker in turn
+    std::vector<double> noise_source;   // empty, or ANGLE SNR_DB
 };
+
+constexpr double kDefaultDuration_s = 5.0;
 
 void add_simulate_options(CLI::App &app, SimulateOptions &options);
 

@@ -5,10 +5,12 @@
 #include <fstream>
 
 #include "fractional_delay.h"
+#include "meeting.h"
 #include "renderer.h"
 #include "room.h"
 #include "sound_file.h"
 #include "source_signal.h"
+#include "tool_error.h"
 
 using namespace tools;
 
@@ -165,4 +167,52 @@ TEST(FileSource, FlacOfUnknownLengthIsReadToItsEnd) {
     EXPECT_FLOAT_EQ(samples.back(), 0.25f);
     EXPECT_EQ(file_source(path, 0.5)->length(), kRate / 2);
     std::remove(path.c_str());
+}
+
+namespace {
+// Samples 1, 2, 3, ... up to its length.
+class CountingSource : public MonoSource {
+public:
+    explicit CountingSource(std::int64_t length) : length_(length) {}
+    int sample_rate() const override { return 1000; }
+    std::int64_t length() const override { return length_; }
+    void restart() override { next_ = 0; }
+    void read(float *out, std::size_t samples) override {
+        ASSERT_LE(next_ + static_cast<std::int64_t>(samples), length_);
+        for (std::size_t i = 0; i < samples; ++i) out[i] = static_cast<float>(++next_);
+    }
+
+private:
+    std::int64_t length_;
+    std::int64_t next_ = 0;
+};
+} // namespace
+
+TEST(Meeting, ATalkerGoesOnWhereItStoppedAndLoopsOnlyWithinItsSpans) {
+    const auto talker = talking_in(std::make_unique<CountingSource>(5), {{2, 5}, {8, 12}}, 14);
+    const std::vector<float> expected{0, 0, 1, 2, 3, 0, 0, 0, 4, 5, 1, 2, 0, 0};
+    // Whole, and in pieces that end inside spans and gaps alike: the same samples each pass.
+    for (std::size_t piece : {14u, 3u, 1u}) {
+        talker->restart();
+        std::vector<float> heard(14);
+        for (std::size_t at = 0; at < heard.size(); at += piece)
+            talker->read(heard.data() + at, std::min(piece, heard.size() - at));
+        EXPECT_EQ(heard, expected) << piece;
+    }
+}
+
+TEST(Meeting, TimesAreIntervalsInOrderThatNeverOverlap) {
+    const auto times = parse_times("0-3.5,6-9.2,9.2-10");
+    ASSERT_EQ(times.size(), 3u);
+    EXPECT_EQ(times[1].from_s, 6.0);
+    EXPECT_EQ(times[1].to_s, 9.2);
+    // The minus of an exponent is not the one between the two times.
+    EXPECT_EQ(parse_times("1e-3-2e1")[0].from_s, 1e-3);
+    EXPECT_EQ(parse_times("1e-3-2e1")[0].to_s, 20.0);
+    for (const char *bad : {"", "3", "0-1,", ",0-1", "0-1,,2-3", "a-b", "0-nan", "0-inf", "-1-2",
+                            "2-1", "1-1", "0-3,2-5", "4-5,0-1", "0 - 1"})
+        EXPECT_THROW(parse_times(bad), ToolError) << bad;
+    EXPECT_EQ(parse_talkers({"noise", "-50", "0-1", "a.wav", "30", "1-2"})[0].angle_deg, -50.0);
+    EXPECT_THROW(parse_talkers({"noise", "nan", "0-1"}), ToolError);
+    EXPECT_EQ(meeting_end_s(parse_talkers({"noise", "0", "0-4", "noise", "0", "1-2"})), 4.0);
 }

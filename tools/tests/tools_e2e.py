@@ -241,6 +241,54 @@ class Accuracy(ToolTest):
             self.assertLessEqual(abs(int(a["angle"]) - int(b["angle"])), 1)
 
 
+class Meeting(ToolTest):
+    def frames(self, wav):
+        samples, (channels, rate) = read_wav_floats(wav)
+        return [samples[i:i + channels] for i in range(0, len(samples), channels)], rate
+
+    def assert_lag(self, frames, rate, start, end, angle):
+        """Microphone 3 hears what microphone 0 heard its spacing's delay at `angle` later."""
+        first, last = int(start * rate), int(end * rate)
+        lags = range(-8, 9)
+        best = max(lags, key=lambda lag: sum(f[0] * frames[n + lag][3] for n, f in
+                                             enumerate(frames[first:last], first)))
+        expected = 0.15 * math.sin(math.radians(angle)) / (331 + 0.6 * 25) * rate
+        self.assertLessEqual(abs(best - expected), 1, (start, angle))
+
+    def power(self, frames, rate, start, end):
+        return sum(v * v for f in frames[int(start * rate):int(end * rate)] for v in f)
+
+    def test_each_talker_is_heard_from_its_angle_in_its_intervals_only(self):
+        truth = self.path("truth.csv")
+        wav = self.scene("meeting.wav", "--talker", "noise", -50, "0.1-0.5,1.5-2",
+                         "--talker", "noise", 30, "0.6-1.4", "--truth", truth)
+        frames, rate = self.frames(wav)
+        self.assertEqual(len(frames), 2 * rate)
+        for start, end, angle in ((0.15, 0.45, -50), (0.65, 1.35, 30), (1.55, 1.95, -50)):
+            self.assert_lag(frames, rate, start, end, angle)
+        for start, end in ((0, 0.09), (0.52, 0.58), (1.42, 1.48)):
+            self.assertEqual(self.power(frames, rate, start, end), 0, (start, end))
+        with open(truth) as f:
+            self.assertEqual(f.read(), "talker,start_s,end_s,angle\n1,0.100,0.500,-50.000\n"
+                             "2,0.600,1.400,30.000\n1,1.500,2.000,-50.000\n")
+        # Rows that start together go by talker; angles as the array reports them.
+        self.scene("circle.wav", "--geometry", "circular", "--spacing", 10, "--talker", "noise",
+                   -50, "0-1", "--talker", "noise", 200, "0-0.5,1-1.25", "--truth", truth)
+        with open(truth) as f:
+            self.assertEqual([(r["talker"], r["start_s"], r["angle"]) for r in csv.DictReader(f)],
+                             [("1", "0.000", "310.000"), ("2", "0.000", "200.000"),
+                              ("2", "1.000", "200.000")])
+
+    def test_noise_source_lies_its_snr_below_the_talkers_throughout(self):
+        wav = self.scene("fan.wav", "--talker", "noise", 30, "0-1", "--duration", 2,
+                         "--noise-source", -60, 10)
+        frames, rate = self.frames(wav)
+        fan = self.power(frames, rate, 1, 2)
+        self.assertAlmostEqual(10 * math.log10(self.power(frames, rate, 0, 1) / fan - 1), 10,
+                               delta=0.5)
+        self.assert_lag(frames, rate, 1.2, 1.8, -60)
+
+
 class Output(ToolTest):
     def test_csv_json_and_table_hold_every_window(self):
         wav = self.scene("out.wav", "--angle", 10, "--duration", 2.1, "--rate", 8000)
@@ -424,6 +472,8 @@ class BadInput(ToolTest):
         stereo = self.scene("stereo.wav", "--mics", 2, "--duration", 0.2)
         mono = self.path("mono.wav")
         write_wav(mono, 1, 8000, 4000, lambda i: (i * 91) % 3000)
+        mono16k = self.path("mono16k.wav")
+        write_wav(mono16k, 1, 16000, 4000, lambda i: (i * 91) % 3000)
         cases = [
             (["--source", stereo], "must be mono"),
             (["--source", self.path("none.wav")], "no such file"),
@@ -445,6 +495,16 @@ class BadInput(ToolTest):
             (["--duration", 1e9], "--duration"),
             (["--truth", "/dev/full"], "/dev/full"),
             (["--duration", 20000, "--float"], "4 GiB"),
+            (["--talker", "noise", 0, "0-3,2-5"], "starts before"),
+            (["--talker", "noise", 0, "0-1", "--source", mono], "--source"),
+            (["--talker", "noise", 0, "0-1", "--angle", 5], "--angle"),
+            (["--talker", "noise", 0, "1-x"], "FROM-TO"),
+            (["--talker", "noise", 0], "--talker"),
+            (["--talker", "noise", "nan", "0-1"], "--talker"),
+            (["--talker", "noise", 0, "0-2", "--duration", 1], "--duration"),
+            (["--talker", mono, 0, "0-1", "--talker", mono16k, 0, "0-1"], "differ in rate"),
+            (["--noise-source", 0, 10, "--noise-source", 5, 10], "--noise-source"),
+            (["--noise-source", "nan", 10], "--noise-source"),
         ]
         for args, words in cases:
             with self.subTest(args=args):
