@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include <iaassl.h>
 
@@ -35,9 +36,15 @@ constexpr double kInlierDeg = 4;
 // Delays heard from a talker are remembered this long, and place them where no window has.
 constexpr double kLagMemoryS = 5;
 constexpr int kFitReachDeg = 15;
+// A direction that this share of the frames below the floor points at is a steady source's.
+constexpr double kQuietMemoryS = 3;
+constexpr std::size_t kQuietFramesNeeded = 20;
+constexpr double kSteadyShare = 0.4;
 // Two talkers closer than this are one.
 constexpr double kMergeDeg = 6;
 constexpr double kDecimal = 10;
+// A steady source gets an id only if it turns out to be a talker after all.
+constexpr int kNoId = 0;
 } // namespace
 
 TalkerTracker::TalkerTracker(const StreamSettings &settings, int first_id)
@@ -59,6 +66,8 @@ void TalkerTracker::add_frame(const std::int16_t *frame, const std::int32_t *del
         ++window_frames_above_floor_;
         const AngleSet set = grid_.consistent(delays);
         if (set.any()) credit_frame(delays, set);
+    } else {
+        quiet_frames_.emplace_back(frame_, grid_.consistent(delays));
     }
     if (++frames_since_update_ >= frames_in(kUpdateS)) update();
 }
@@ -90,18 +99,32 @@ void TalkerTracker::credit_frame(const std::int32_t *delays, const AngleSet &set
     }
 }
 
+// A steady source, a fan, points the frames below the floor its way too, where a talker's
+// pauses point nowhere.
+bool TalkerTracker::steady_at(double angle) const {
+    if (quiet_frames_.size() < kQuietFramesNeeded) return false;
+    const auto g = static_cast<std::size_t>(grid_.nearest(angle));
+    const auto hits = std::count_if(quiet_frames_.begin(), quiet_frames_.end(),
+                                    [&](const auto &q) { return q.second.test(g); });
+    return static_cast<double>(hits) >= kSteadyShare * static_cast<double>(quiet_frames_.size());
+}
+
 void TalkerTracker::update() {
     const double elapsed = frame_seconds(frames_since_update_);
     frames_since_update_ = 0;
     while (!unexplained_.empty() && unexplained_.front().frame <= frame_ - frames_in(kUnexplainedSpanS))
         unexplained_.pop_front();
     const double lag_decay = std::exp(-elapsed / kLagMemoryS);
+    while (!quiet_frames_.empty() && quiet_frames_.front().first <= frame_ - frames_in(kQuietMemoryS))
+        quiet_frames_.pop_front();
     const std::size_t strongest = prune_heard();
     for (Track &t : tracks_) {
         for (int p = 0; p < grid_.pairs(); ++p) {
             t.lag_sum[p] *= lag_decay;
             t.lag_count[p] *= lag_decay;
         }
+        t.steady = steady_at(t.angle);
+        if (!t.steady && t.id == kNoId) t.id = next_id_++;
         update_speaking(t, strongest);
         if (t.window_angles.empty()) place_by_frames(t);
     }
@@ -114,14 +137,17 @@ std::size_t TalkerTracker::prune_heard() {
     std::size_t strongest = 0;
     for (Track &t : tracks_) {
         while (!t.heard_frames.empty() && t.heard_frames.front() <= frame_ - span) t.heard_frames.pop_front();
-        strongest = std::max(strongest, t.heard_frames.size());
+        if (!t.steady) strongest = std::max(strongest, t.heard_frames.size());
     }
     return strongest;
 }
 
 void TalkerTracker::update_speaking(Track &track, std::size_t strongest) {
     const std::size_t heard = track.heard_frames.size();
-    if (heard >= kSpeakFrames && static_cast<double>(heard) >= kEchoShare * static_cast<double>(strongest)) {
+    if (track.steady) {
+        track.speaking = false;
+        track.last_voiced = frame_;
+    } else if (heard >= kSpeakFrames && static_cast<double>(heard) >= kEchoShare * static_cast<double>(strongest)) {
         track.speaking = true;
         track.last_voiced = frame_;
     } else if (frame_ - track.last_voiced > frames_in(kHoldS)) {
@@ -177,15 +203,17 @@ void TalkerTracker::maybe_give_birth(std::size_t strongest) {
                                       [&](const Unexplained &u) { return u.set.test(born_at); }),
                        unexplained_.end());
     if (nearest_track(angle, kMergeDeg) != nullptr) return;
-    if (static_cast<int>(tracks_.size()) >= settings_.max_talkers) {
+    const bool steady = steady_at(angle);
+    const auto talkers = std::count_if(tracks_.begin(), tracks_.end(), [](const Track &t) { return !t.steady; });
+    if (!steady && talkers >= settings_.max_talkers) {
         // Room is made by forgetting the talker heard longest ago, unless all of them speak.
         auto oldest = std::min_element(tracks_.begin(), tracks_.end(), [](const Track &a, const Track &b) {
-            return std::make_pair(a.speaking, a.last_voiced) < std::make_pair(b.speaking, b.last_voiced);
+            return std::make_tuple(a.steady, a.speaking, a.last_voiced) < std::make_tuple(b.steady, b.speaking, b.last_voiced);
         });
         if (oldest->speaking) return;
         tracks_.erase(oldest);
     }
-    Track born{next_id_++, angle, {}, frame_, true, {}, {}, {}};
+    Track born{steady ? kNoId : next_id_++, angle, {}, frame_, !steady, steady, {}, {}, {}};
     tracks_.push_back(born);
 }
 
@@ -253,7 +281,8 @@ const std::vector<Talker> &TalkerTracker::close_window(std::optional<int> angle)
 
 void TalkerTracker::publish() {
     std::vector<const Track *> by_id;
-    for (const Track &t : tracks_) by_id.push_back(&t);
+    for (const Track &t : tracks_)
+        if (!t.steady) by_id.push_back(&t);
     std::sort(by_id.begin(), by_id.end(), [](const Track *a, const Track *b) { return a->id < b->id; });
     talkers_.clear();
     for (const Track *t : by_id) {

@@ -37,6 +37,7 @@ private:
         std::deque<std::int64_t> heard_frames; // frames that pointed at this talker, lately
         std::int64_t last_voiced = 0;          // frame of the last stretch of evidence
         bool speaking = false;
+        bool steady = false;                   // a fan or a hum, never reported
         std::deque<double> window_angles;      // the library's latest angles for this talker
         // Delays heard from this talker lately, per pair: their sum and how many.
         std::array<double, kMaxPairs> lag_sum{};
@@ -52,6 +53,7 @@ private:
     };
 
     void credit_frame(const std::int32_t *delays, const AngleSet &set);
+    bool steady_at(double angle) const;
     void update();
     void update_speaking(Track &track, std::size_t strongest);
     std::size_t prune_heard();
@@ -72,6 +74,8 @@ private:
     std::int64_t frames_since_update_ = 0;
     int window_frames_ = 0;
     int window_frames_above_floor_ = 0;
+    // Frames below the floor lately: where each could have come from.
+    std::deque<std::pair<std::int64_t, AngleSet>> quiet_frames_;
     SpeechGate speech_gate_;
     std::deque<Unexplained> unexplained_;
     std::vector<Track> tracks_;

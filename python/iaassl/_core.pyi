@@ -7,6 +7,14 @@ import numpy.typing as npt
 Outcome = Literal["angle", "below_gate", "no_direction", "delay_too_large"]
 Samples = npt.NDArray[Union[np.int16, np.float32, np.float64]]
 
+class Talker:
+    @property
+    def id(self) -> int: ...
+    @property
+    def angle(self) -> float: ...
+    @property
+    def speaking(self) -> bool: ...
+
 class Row:
     @property
     def time_s(self) -> float: ...
@@ -14,6 +22,8 @@ class Row:
     def outcome(self) -> Outcome: ...
     @property
     def angle(self) -> Optional[int]: ...
+    @property
+    def talkers(self) -> tuple[Talker, ...]: ...
 
 class DelayRow:
     @property
@@ -32,6 +42,9 @@ class Localiser:
         temperature: int = 25,
         gate_db: int = -80,
         frames: int = 32,
+        track: bool = False,
+        forget_s: float = 30.0,
+        max_talkers: int = 4,
     ) -> None: ...
     def feed(self, samples: Samples) -> list[Row]: ...
     def delays(self, samples: Samples) -> np.ma.MaskedArray[tuple[int, int], np.dtype[np.int32]]: ...
@@ -50,6 +63,12 @@ class Localiser:
     def gate_db(self) -> int: ...
     @property
     def frames(self) -> int: ...
+    @property
+    def track(self) -> bool: ...
+    @property
+    def forget_s(self) -> float: ...
+    @property
+    def max_talkers(self) -> int: ...
 
 @overload
 def locate(
@@ -61,6 +80,9 @@ def locate(
     gate_db: int = -80,
     frames: int = 32,
     mode: Literal["direction"] = "direction",
+    track: bool = False,
+    forget_s: float = 30.0,
+    max_talkers: int = 4,
 ) -> list[Row]: ...
 @overload
 def locate(
@@ -72,4 +94,5 @@ def locate(
     gate_db: int = -80,
     frames: int = 32,
     mode: Literal["delays"],
+    track: Literal[False] = False,
 ) -> list[DelayRow]: ...

@@ -10,8 +10,10 @@ std::unique_ptr<ssl_stream::WindowStream> quiet_stream(const ssl_stream::StreamS
 }
 
 namespace {
+// Talkers are followed in the directions only: the delay stream's frames carry none.
 ssl_stream::StreamSettings in_mode(ssl_stream::StreamSettings settings, ssl_stream::Mode mode) {
     settings.mode = mode;
+    settings.track = settings.track && mode == ssl_stream::Mode::direction;
     return settings;
 }
 } // namespace

@@ -28,7 +28,7 @@ public:
     std::vector<ssl_stream::StreamRow> feed(const SampleArray &samples);
     // The frames (delays mode) completed by these samples.
     std::vector<ssl_stream::StreamRow> delays(const SampleArray &samples);
-    // Both streams start afresh: no leftover, times from 0.
+    // Both streams start afresh: no leftover, times from 0, no talkers known.
     void reset();
 
 private:

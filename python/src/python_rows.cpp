@@ -23,7 +23,7 @@ double start_time(const StreamRow &row, int sample_rate) {
 py::list direction_rows(const std::vector<StreamRow> &rows, int sample_rate) {
     py::list out;
     for (const auto &r : rows)
-        out.append(Row{start_time(r, sample_rate), ssl_stream::outcome_word(r.outcome), r.angle});
+        out.append(Row{start_time(r, sample_rate), ssl_stream::outcome_word(r.outcome), r.angle, r.talkers});
     return out;
 }
 
@@ -49,14 +49,24 @@ py::object masked_delays(const std::vector<StreamRow> &rows, int pairs) {
     return py::module_::import("numpy.ma").attr("masked_array")(delays, py::arg("mask") = rejected);
 }
 
+std::string float_text(double v) { return py::repr(py::float_(v)); }
+
+py::tuple talker_tuple(const std::vector<ssl_stream::Talker> &talkers) { return py::tuple(py::cast(talkers)); }
+
 std::string repr(const Row &r) {
-    return "Row(time_s=" + std::string(py::repr(py::float_(r.time_s))) + ", outcome='" + r.outcome +
-           "', angle=" + (r.angle ? std::to_string(*r.angle) : "None") + ")";
+    return "Row(time_s=" + float_text(r.time_s) + ", outcome='" + r.outcome +
+           "', angle=" + (r.angle ? std::to_string(*r.angle) : "None") +
+           ", talkers=" + std::string(py::repr(talker_tuple(r.talkers))) + ")";
 }
 
 std::string repr(const DelayRow &r) {
-    return "DelayRow(time_s=" + std::string(py::repr(py::float_(r.time_s))) +
+    return "DelayRow(time_s=" + float_text(r.time_s) +
            ", delays=" + std::string(py::repr(py::tuple(py::cast(r.delays)))) + ")";
+}
+
+std::string repr(const ssl_stream::Talker &t) {
+    return "Talker(id=" + std::to_string(t.id) + ", angle=" + float_text(t.angle) +
+           ", speaking=" + (t.speaking ? "True" : "False") + ")";
 }
 
 } // namespace iaassl_py

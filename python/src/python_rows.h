@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "talker.h"
 #include "window_stream.h"
 
 namespace iaassl_py {
@@ -17,6 +18,7 @@ struct Row {
     double time_s;
     std::string outcome;
     std::optional<int> angle;
+    std::vector<ssl_stream::Talker> talkers; // empty without tracking
 };
 
 struct DelayRow {
@@ -29,8 +31,13 @@ pybind11::list delay_rows(const std::vector<ssl_stream::StreamRow> &rows, int sa
 // int32 (frames, pairs), masked where the library rejected a pair's delay.
 pybind11::object masked_delays(const std::vector<ssl_stream::StreamRow> &rows, int pairs);
 
+// As Python's repr writes the float.
+std::string float_text(double v);
 std::string repr(const Row &r);
 std::string repr(const DelayRow &r);
+std::string repr(const ssl_stream::Talker &t);
+// The talkers as the tuple of Talker objects a Row shows.
+pybind11::tuple talker_tuple(const std::vector<ssl_stream::Talker> &talkers);
 
 } // namespace iaassl_py
 

@@ -21,7 +21,8 @@ SIMULATE = os.environ["IAASSL_SIMULATE"]
 EMULATOR = os.environ.get("IAASSL_EMULATOR", "").split()
 README = Path(__file__).resolve().parents[2] / "README.md"
 TOOL_FLAGS = {"geometry": "--geometry", "spacing_cm": "--spacing", "temperature": "--temperature",
-              "gate_db": "--gate", "frames": "--frames", "mode": "--mode"}
+              "gate_db": "--gate", "frames": "--frames", "mode": "--mode", "forget_s": "--forget",
+              "max_talkers": "--max-talkers"}
 # Each scene with the options it is located with, which differ from scene to scene. The source
 # comes in bursts, so that windows have each outcome.
 SCENES = {
@@ -31,6 +32,8 @@ SCENES = {
     "linear2": (["--mics", "2", "--spacing", "8", "--angle", "60", "--angle-end", "-60"],
                 {"spacing_cm": 8, "gate_db": -30, "frames": 12}),
 }
+# The tracker's settings each scene is tracked with, for the faces to pass on alike.
+TRACKING = {"linear4": {}, "circular4": {"forget_s": 2.5, "max_talkers": 2}, "linear2": {"max_talkers": 1}}
 RATE = 16000
 
 
@@ -79,15 +82,17 @@ def scenes(tmp_path_factory):
     return Scenes(tmp_path_factory.mktemp("scenes"))
 
 
-def tool_rows(path, **options):
+def tool_rows(path, *switches, **options):
     flags = [str(a) for k, v in options.items() for a in (TOOL_FLAGS[k], v)]
-    out = subprocess.run(EMULATOR + [LOCATE, path, "--format", "jsonl", *flags], check=True,
+    out = subprocess.run(EMULATOR + [LOCATE, path, "--format", "jsonl", *switches, *flags], check=True,
                          capture_output=True, text=True).stdout
     return [json.loads(line) for line in out.splitlines()]
 
 
-def as_dicts(rows):
-    return [{"time_s": r.time_s, "outcome": r.outcome, "angle": r.angle} for r in rows]
+def as_dicts(rows, talkers=False):
+    return [{"time_s": r.time_s, "outcome": r.outcome, "angle": r.angle,
+             **({"talkers": [{"id": t.id, "angle": t.angle, "speaking": t.speaking} for t in r.talkers]}
+                if talkers else {})} for r in rows]
 
 
 def delay_dicts(times, delays):
@@ -117,13 +122,28 @@ class TestSameRowsAsTheTool:
     def test_locate_a_file(self, scenes, scene):
         path, options = scenes[scene]
         expected = tool_rows(path, **options)
-        assert len({r["outcome"] for r in expected}) > 1 and as_dicts(iaassl.locate(path, **options)) == expected
+        located = iaassl.locate(path, **options)
+        assert len({r["outcome"] for r in expected}) > 1 and as_dicts(located) == expected
+        assert all(r.talkers == () for r in located)
 
     @pytest.mark.parametrize("chunking", CHUNKINGS)
     def test_feed_over_any_chunking(self, scenes, scene, chunking):
         path, options = scenes[scene]
         x = samples_of(path)
         assert as_dicts(fed(localiser_for(x, options), CHUNKINGS[chunking](x))) == tool_rows(path, **options)
+
+    def test_talkers_from_a_file_and_over_any_chunking(self, scenes, scene):
+        path, options = scenes[scene]
+        options = {**options, **TRACKING[scene]}
+        expected = tool_rows(path, "--track", **options)
+        assert as_dicts(iaassl.locate(path, track=True, **options), talkers=True) == expected
+        x = samples_of(path)
+        loc = localiser_for(x, {**options, "track": True})
+        loc.delays(x[:1280])  # the delay stream has no talkers to follow
+        for chunking in CHUNKINGS.values():
+            loc.feed(x[:5000])
+            loc.reset()  # talkers forgotten: each run starts as the tool's
+            assert as_dicts(fed(loc, chunking(x)), talkers=True) == expected
 
     def test_delays_mode(self, scenes, scene):
         path, options = scenes[scene]
@@ -185,6 +205,10 @@ BAD_CALLS = [
     (lambda: iaassl.Localiser(temperature=61), ValueError, "temperature: value 61 not in range -40 to 60"),
     (lambda: iaassl.Localiser(gate_db=1), ValueError, "gate_db: value 1 not in range -80 to 0"),
     (lambda: iaassl.Localiser(frames=0), ValueError, "frames: value 0 not in range 1 to 1048576"),
+    (lambda: iaassl.Localiser(track=True, forget_s=0.05), ValueError, "forget_s: value 0.05 not in range 0.1 to 86400"),
+    (lambda: iaassl.Localiser(track=True, max_talkers=17), ValueError, "max_talkers: value 17 not in range 1 to 16"),
+    (lambda: iaassl.Localiser(forget_s=60), ValueError, "forget_s requires track=True"),
+    (lambda: iaassl.Localiser(max_talkers=2), ValueError, "max_talkers requires track=True"),
     (lambda: iaassl.Localiser().feed(np.zeros(400, np.int16)), ValueError,
      "samples must be a 2-D array (frames, channels), not 1-D"),
     (lambda: iaassl.Localiser().feed(np.zeros((400, 2), np.int16)), ValueError,
@@ -205,17 +229,19 @@ class TestBadInput:
             call()
         assert str(raised.value).startswith(message)
 
-    @pytest.mark.parametrize("frames, channels, message", [
-        (4096, 3, "has 3 channels; only 2 or 4 are supported"),
-        (4000, 4, "the recording is shorter than one row (4096 samples per channel)")])
-    def test_files_refused_with_the_tools_words(self, tmp_path, frames, channels, message):
+    @pytest.mark.parametrize("frames, channels, options, flags, message", [
+        (4096, 3, {}, [], "has 3 channels; only 2 or 4 are supported"),
+        (4000, 4, {}, [], "the recording is shorter than one row (4096 samples per channel)"),
+        (4096, 4, {"track": True, "mode": "delays"}, ["--track", "--mode", "delays"],
+         "tracking talkers needs the direction mode")])
+    def test_files_refused_with_the_tools_words(self, tmp_path, frames, channels, options, flags, message):
         path = tmp_path / "bad.wav"
         with wave.open(str(path), "wb") as w:
             w.setnchannels(channels), w.setsampwidth(2), w.setframerate(16000)
             w.writeframes(bytes(2 * channels * frames))
         with pytest.raises(ValueError, match=re.escape(message)):
-            iaassl.locate(path)
-        tool = subprocess.run(EMULATOR + [LOCATE, path], capture_output=True, text=True)
+            iaassl.locate(path, **options)
+        tool = subprocess.run(EMULATOR + [LOCATE, path, *flags], capture_output=True, text=True)
         assert tool.returncode != 0 and message in tool.stderr
 
 

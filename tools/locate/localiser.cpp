@@ -17,6 +17,9 @@ ssl_stream::StreamSettings stream_settings(const LocateOptions &options, int cha
     settings.gate_db = options.gate_db;
     settings.frames = options.frames;
     settings.mode = ssl_stream::parse_mode(options.mode);
+    settings.track = options.track;
+    settings.forget_s = options.forget_s;
+    settings.max_talkers = options.max_talkers;
     return settings;
 }
 
@@ -28,6 +31,7 @@ RunTally Localiser::run(SampleSource &input, ReportWriter &writer, std::int64_t 
                         const RunHooks &hooks) {
     const int sample_rate = stream_.settings().sample_rate;
     const bool delays_mode = stream_.settings().mode == ssl_stream::Mode::delays;
+    const bool tracking = stream_.settings().track;
     RunTally tally;
     int overruns_in_row = 0;
     const auto write_row = [&](const ssl_stream::StreamRow &r) {
@@ -40,7 +44,8 @@ RunTally Localiser::run(SampleSource &input, ReportWriter &writer, std::int64_t 
         if (delays_mode)
             writer.row(DelayRow{time_s, r.delays, live});
         else
-            writer.row(DirectionRow{time_s, r.outcome, r.angle, live});
+            writer.row(DirectionRow{time_s, r.outcome, r.angle, live,
+                                    tracking ? std::optional(r.talkers) : std::nullopt});
         ++tally.rows;
         overruns_in_row = 0;
         hooks.after_row(static_cast<double>(tally.samples) / sample_rate);

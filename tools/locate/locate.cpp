@@ -32,6 +32,7 @@ std::vector<std::string> columns_for(const LocateOptions &options, const Localis
     auto columns = options.mode == "delays" ? delay_columns(localiser.pairs()) : direction_columns();
     if (input.live())
         for (auto &c : live_columns(input.can_overrun())) columns.push_back(std::move(c));
+    if (options.track) columns.push_back(kTalkersColumn);
     return columns;
 }
 

@@ -1,6 +1,5 @@
 #include "locate_options.h"
 
-#include "stream_settings.h"
 #include "tool_error.h"
 
 namespace tools {
@@ -44,6 +43,17 @@ void add_locate_options(CLI::App &app, LocateOptions &options) {
         ->capture_default_str();
     app.add_option("--format", options.format, "Output form; jsonl is one object per line")
         ->check(CLI::IsMember({"table", "csv", "json", "jsonl"}))
+        ->capture_default_str();
+    auto *track = app.add_flag("--track", options.track,
+                               "Follow the talkers: each row also lists those known, their angles and "
+                               "who is speaking");
+    app.add_option("--forget", options.forget_s, "Seconds a talker not heard is kept")
+        ->check(number_between(ssl_stream::kForgetS.lowest, ssl_stream::kForgetS.highest))
+        ->needs(track)
+        ->capture_default_str();
+    app.add_option("--max-talkers", options.max_talkers, "Talkers known at once")
+        ->check(CLI::Range(ssl_stream::kMaxTalkers.lowest, ssl_stream::kMaxTalkers.highest))
+        ->needs(track)
         ->capture_default_str();
     auto *serve = app.add_option("--serve", options.serve,
                                  "Also show the directions live in a browser at [ADDR:]PORT (ADDR "

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "stream_settings.h"
 
 namespace tools {
 
@@ -27,6 +28,9 @@ struct LocateOptions {
     int frames = 32;
     std::string mode = "direction";
     std::string format = "table";
+    bool track = false;
+    double forget_s = ssl_stream::StreamSettings{}.forget_s;
+    int max_talkers = ssl_stream::StreamSettings{}.max_talkers;
     std::string serve;
     std::vector<std::string> serve_hosts;
     std::string serve_token_file;

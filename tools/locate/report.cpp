@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <iomanip>
 #include <sstream>
@@ -48,6 +49,28 @@ std::string optional_text(const std::optional<int> &v, const std::string &none) 
 
 Json optional_json(const std::optional<int> &v) { return v ? Json(*v) : Json(nullptr); }
 
+// The nearest double to one decimal, which JSON writes with one decimal; never -0.0.
+double tenths(double angle) { return std::round(angle * 10) / 10 + 0.0; }
+
+// "1:-49.6* 2:30.0": id, angle, and a star while speaking.
+std::string talkers_text(const std::vector<ssl_stream::Talker> &talkers) {
+    std::string text;
+    for (const auto &t : talkers) {
+        char one[48];
+        std::snprintf(one, sizeof one, "%s%d:%.1f%s", text.empty() ? "" : " ", t.id, tenths(t.angle),
+                      t.speaking ? "*" : "");
+        text += one;
+    }
+    return text;
+}
+
+Json talkers_json(const std::vector<ssl_stream::Talker> &talkers) {
+    Json list = Json::array();
+    for (const auto &t : talkers)
+        list.push_back(Json{{"id", t.id}, {"angle", tenths(t.angle)}, {"speaking", t.speaking}});
+    return list;
+}
+
 // Table and CSV differ only in how a line of cells is laid out.
 class TextWriter : public ReportWriter {
 public:
@@ -58,6 +81,7 @@ public:
         Cells cells{time_text(r.time_s, decimals_), outcome_word(r.outcome),
                     optional_text(r.angle, none_)};
         add_live(cells, r.live);
+        if (r.talkers) cells.push_back(talkers_text(*r.talkers));
         put(out_, line(cells));
     }
     void row(const DelayRow &r) override {
@@ -133,6 +157,7 @@ public:
         o[columns_[1]] = outcome_word(r.outcome);
         o[columns_[2]] = optional_json(r.angle);
         add_live(o, 3, r.live);
+        if (r.talkers) o[kTalkersColumn] = talkers_json(*r.talkers);
         object(o);
     }
     void row(const DelayRow &r) override {

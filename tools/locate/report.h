@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "outcome.h"
+#include "talker.h"
 
 namespace tools {
 
@@ -28,6 +29,8 @@ struct DirectionRow {
     Outcome outcome;
     std::optional<int> angle;
     std::optional<LiveStamp> live;
+    // When tracking: the known talkers, in id order (perhaps none).
+    std::optional<std::vector<ssl_stream::Talker>> talkers;
 };
 
 // One delay per pair; empty where the library rejected the frame.
@@ -59,6 +62,7 @@ std::unique_ptr<ReportWriter> make_tee_writer(std::unique_ptr<ReportWriter> firs
 std::vector<std::string> direction_columns();
 std::vector<std::string> delay_columns(int pairs);
 std::vector<std::string> live_columns(bool with_overruns);
+constexpr const char *kTalkersColumn = "talkers";
 
 } // namespace tools
 

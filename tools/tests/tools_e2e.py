@@ -8,6 +8,7 @@ import math
 import os
 import pty
 import random
+import re
 import select
 import signal
 import struct
@@ -99,6 +100,41 @@ def flac_of_unknown_length(flac):
 
 def csv_rows(text):
     return list(csv.DictReader(io.StringIO(text)))
+
+
+def write_meeting(path, turns, work_dir, gap_s=0.5):
+    """A turn-taking meeting in a room: each (angle, seconds) turn is a noise source of its own,
+    with silence between turns. Gives the truth as iaassl_plot reads a meeting's."""
+    truth, frames, at = ["talker,start_s,end_s,angle"], b"", 0.0
+    for k, (angle, seconds) in enumerate(turns):
+        turn = os.path.join(work_dir, f"turn{k}.wav")
+        run(SIMULATE, "-o", turn, "--angle", angle, "--duration", seconds, "--room", 6, 5, 3,
+            "--absorption", 0.6, "--snr", 30, "--seed", k + 1)
+        with wave.open(turn) as w:
+            frames += w.readframes(w.getnframes()) + bytes(int(gap_s * 16000) * 8)
+        truth.append(f"angle{angle},{at:.3f},{at + seconds:.3f},{angle}")
+        at += seconds + gap_s
+    with wave.open(path, "wb") as w:
+        w.setnchannels(4)
+        w.setsampwidth(2)
+        w.setframerate(16000)
+        w.writeframes(frames)
+    return "\n".join(truth) + "\n"
+
+
+# The talkers cell of CSV and table rows: "1:-49.6* 2:30.0".
+TALKER_CELL = re.compile(r"(\d+):(-?\d+\.\d)(\*?)")
+
+
+def talkers_of_cell(text):
+    """(id, angle, speaking) of each talker in a CSV or table cell."""
+    items = [TALKER_CELL.fullmatch(item) for item in text.split()]
+    assert all(items), text
+    return [(int(m[1]), float(m[2]), m[3] == "*") for m in items]
+
+
+def talkers_of_object(o):
+    return [(t["id"], t["angle"], t["speaking"]) for t in o["talkers"]]
 
 
 def locate_command(*args):
@@ -354,6 +390,43 @@ class Output(ToolTest):
                                  [[int(r[c]) for c in columns[1:]] for r in rows])
 
 
+    def test_tracked_rows_are_the_plain_rows_and_the_same_talkers_in_every_form(self):
+        wav = self.path("meeting.wav")
+        write_meeting(wav, [(-50, 2), (30, 2), (-50, 1.5)], self.dir)
+        plain = {form: run(LOCATE, wav, "--format", form).stdout for form in ("csv", "jsonl", "json", "table")}
+        tracked = {form: run(LOCATE, wav, "--track", "--format", form).stdout for form in plain}
+        lines = tracked["jsonl"].splitlines()
+        objects = [json.loads(line) for line in lines]
+        talkers = [talkers_of_object(o) for o in objects]
+        for line, o in zip(lines, objects):
+            self.assertEqual(list(o)[-1], "talkers")
+            self.assertEqual([t[0] for t in talkers_of_object(o)], sorted({t[0] for t in talkers_of_object(o)}))
+            # Angles always with one decimal, also a whole one.
+            self.assertEqual(len(re.findall(r'"angle":-?\d+\.\d,"speaking":(?:true|false)', line)), len(o["talkers"]), line)
+        self.assertEqual([json.dumps({k: v for k, v in o.items() if k != "talkers"}, separators=(",", ":"))
+                          for o in objects], plain["jsonl"].splitlines())
+        json_objects = json.loads(tracked["json"])
+        self.assertEqual([talkers_of_object(o) for o in json_objects], talkers)
+        self.assertEqual([{k: v for k, v in o.items() if k != "talkers"} for o in json_objects],
+                         json.loads(plain["json"]))
+        csv_lines = tracked["csv"].splitlines()
+        self.assertEqual(csv_lines[0], "time_s,outcome,angle,talkers")
+        self.assertEqual([line.rsplit(",", 1)[0] for line in csv_lines], plain["csv"].splitlines())
+        self.assertEqual([talkers_of_cell(r["talkers"]) for r in csv_rows(tracked["csv"])], talkers)
+        table = tracked["table"].splitlines()
+        at = table[0].index("talkers")
+        self.assertEqual([line[:at].rstrip() for line in table], plain["table"].splitlines())
+        self.assertEqual([talkers_of_cell(line[at:]) for line in table[1:]], talkers)
+        # The same samples through a pipe in pieces: the same talkers, after the live stamp.
+        with wave.open(wav) as w:
+            samples = w.readframes(w.getnframes())
+        piped = subprocess.run(locate_command("-", "--raw-rate", 16000, "--raw-channels", 4, "--track",
+                                              "--format", "jsonl"), input=samples, capture_output=True,
+                               timeout=300)
+        live = [json.loads(line) for line in piped.stdout.splitlines()]
+        self.assertEqual([list(o)[-2:] for o in live], [["capture_time", "talkers"]] * len(objects))
+        self.assertEqual([talkers_of_object(o) for o in live], talkers)
+
     def test_a_result_that_cannot_be_written_is_an_error(self):
         wav = self.scene("full.wav", "--duration", 1)
         for form in ("table", "csv", "json", "jsonl"):
@@ -459,6 +532,17 @@ class BadInput(ToolTest):
         for spacing in ("0", "-2", "-0.0", "abc", "inf", "1e400", "nan"):
             with self.subTest(spacing=spacing):
                 self.assert_refused([wav, "--spacing=" + spacing], "--spacing", "positive")
+
+    def test_tracking_options_that_mean_nothing(self):
+        wav = self.scene("ok.wav", "--duration", 0.5)
+        cases = [(["--track", "--mode", "delays"], "tracking talkers needs the direction mode"),
+                 (["--forget", 10], "--track"), (["--max-talkers", 2], "--track"),
+                 (["--track", "--forget", 0.01], "--forget"), (["--track", "--forget", "nan"], "--forget"),
+                 (["--track", "--max-talkers", 17], "--max-talkers"),
+                 (["--track", "--max-talkers", 0], "--max-talkers")]
+        for args, words in cases:
+            with self.subTest(args=args):
+                self.assert_refused([wav, *args], words)
 
     def test_requests_the_recording_cannot_meet(self):
         two = self.scene("two.wav", "--mics", 2, "--duration", 0.5)
@@ -766,11 +850,41 @@ class Plot(ToolTest):
         self.assertNotEqual(refused.returncode, 0)
         self.assertIn("outcome", refused.stderr)
 
+    def test_talkers_and_a_meeting_become_a_picture_in_their_colours(self):
+        from matplotlib import image
+
+        wav = self.path("meeting.wav")
+        truth = self.path("meeting_truth.csv")
+        with open(truth, "w") as f:
+            f.write(write_meeting(wav, [(-50, 2), (30, 2)], self.dir))
+        with open(self.path("tracked.csv"), "w") as f:
+            f.write(run(LOCATE, wav, "--track", "--format", "csv").stdout)
+        run(sys.executable, PLOT, self.path("tracked.csv"), "--truth", truth, "-o", self.path("tracked.png"))
+        # Whatever the tracker finds, the talkers of a track are drawn in their own colours.
+        with open(self.path("talkers.csv"), "w") as f:
+            f.write("time_s,outcome,angle,talkers\n" + "".join(
+                f"{k * 0.256:.6f},angle,-50,1:-50.0{'*' * (k < 5)} 2:30.0{'*' * (k >= 5)}\n" for k in range(10)))
+        colours = {"talker 1": (1.0, 0.5, 0.05), "talker 2": (0.17, 0.63, 0.17)}
+        for name, expected in (("talkers", colours), ("track", {})):
+            with self.subTest(name):
+                csv_path = self.path(f"{name}.csv")
+                if name == "track":
+                    with open(csv_path, "w") as f:
+                        f.write("time_s,outcome,angle\n0.0,angle,-50\n0.256,angle,30\n")
+                run(sys.executable, PLOT, csv_path, "--truth", truth, "-o", self.path(f"{name}.png"))
+                pixels = image.imread(self.path(f"{name}.png"))[:, :, :3].reshape(-1, 3)
+                found = {talker for talker, rgb in colours.items()
+                         if (abs(pixels - rgb).max(axis=1) < 0.02).any()}
+                self.assertEqual(found, set(expected))
+
     def test_what_cannot_be_read_or_written_is_one_line(self):
         head = "time_s,outcome,angle\n0.0,angle,3\n"
         files = {"time.csv": head + "soon,angle,3\n", "empty.csv": head + "0.3,angle,\n",
                  "fraction.csv": head + "0.3,angle,2.5\n", "short.csv": head + "0.3,angle\n",
-                 "truth.csv": "time_s,angle\n0,up\n", "ok.csv": head}
+                 "talker.csv": "time_s,outcome,angle,talkers\n0.0,angle,3,1:three*\n",
+                 "talkers_short.csv": "time_s,outcome,angle,talkers\n0.0,angle,3\n",
+                 "truth.csv": "time_s,angle\n0,up\n", "turns.csv": "talker,start_s,end_s,angle\nA,2,1,30\n",
+                 "no_end.csv": "talker,start_s,angle\nA,2,30\n", "ok.csv": head}
         for name, text in files.items():
             with open(self.path(name), "w") as f:
                 f.write(text)
@@ -780,9 +894,11 @@ class Plot(ToolTest):
             f.write(head)
         ok = self.path("ok.csv")
         cases = [[self.path(n), "-o", self.path("out.png")]
-                 for n in ("time.csv", "empty.csv", "fraction.csv", "short.csv", "binary.csv", "utf16.csv")]
-        cases += [[ok, "--truth", self.path("truth.csv"), "-o", self.path("out.png")],
-                  [ok, "-o", self.path("no/such/folder/out.png")], [ok, "-o", "/dev/full"],
+                 for n in ("time.csv", "empty.csv", "fraction.csv", "short.csv", "talker.csv",
+                           "talkers_short.csv", "binary.csv", "utf16.csv")]
+        cases += [[ok, "--truth", self.path(n), "-o", self.path("out.png")]
+                  for n in ("truth.csv", "turns.csv", "no_end.csv")]
+        cases += [[ok, "-o", self.path("no/such/folder/out.png")], [ok, "-o", "/dev/full"],
                   [ok, "-o", self.path("out.xyz")]]
         for args in cases:
             with self.subTest(args=args):
