@@ -87,8 +87,9 @@ def make_voices(work):
     for index, voice in enumerate(VOICES):
         spoken, path = os.path.join(work, f"voice{index}_22k.wav"), os.path.join(work, f"voice{index}.wav")
         run(["espeak-ng", "-v", voice.name, "-w", spoken, voice.text])
-        run(["sox", spoken, "-r", RATE, path, "silence", "-l", "1", "0.02", "-40d", "-1", LONGEST_PAUSE_S, "-40d",
-             "gain", "-n", "-3"])
+        # -R: sox's dither is random otherwise, and the meetings would differ from run to run.
+        run(["sox", "-R", spoken, "-r", RATE, path,
+             "silence", "-l", "1", "0.02", "-40d", "-1", LONGEST_PAUSE_S, "-40d", "gain", "-n", "-3"])
         paths.append(path)
     return paths
 
