@@ -54,9 +54,9 @@ public:
             while (span_ < spans_.size() && spans_[span_].end <= next_) ++span_;
             const bool talking = span_ < spans_.size() && spans_[span_].first <= next_;
             const std::int64_t until =
-                std::min(end, span_ == spans_.size() ? end
-                              : talking              ? spans_[span_].end
-                                                     : spans_[span_].first);
+                span_ == spans_.size()
+                    ? end
+                    : std::min(end, talking ? spans_[span_].end : spans_[span_].first);
             const auto count = static_cast<std::size_t>(until - next_);
             if (talking)
                 play(out, count);
@@ -74,8 +74,9 @@ private:
                 recording_->restart();
                 played_ = 0;
             }
+            const std::int64_t left = recording_->length() - played_;
             const auto count = static_cast<std::size_t>(
-                std::min<std::int64_t>(static_cast<std::int64_t>(samples), recording_->length() - played_));
+                std::min<std::int64_t>(static_cast<std::int64_t>(samples), left));
             recording_->read(out, count);
             played_ += static_cast<std::int64_t>(count);
             out += count;

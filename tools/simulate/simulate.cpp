@@ -234,6 +234,10 @@ void simulate_one_source(const SimulateOptions &o) {
 double meeting_duration_s(const SimulateOptions &o, const std::vector<Talker> &talkers) {
     if (talkers.empty()) return o.duration_s.value_or(kDefaultDuration_s);
     const double end = meeting_end_s(talkers);
+    if (end > kLongestDuration_s)
+        throw ToolError("the last talker's interval ends at " + CLI::detail::to_string(end) +
+                        " s, after the longest recording, " +
+                        CLI::detail::to_string(kLongestDuration_s) + " s");
     if (o.duration_s && *o.duration_s < end)
         throw ToolError("--duration " + CLI::detail::to_string(*o.duration_s) +
                         " s ends before the last talker's interval, at " +
@@ -303,7 +307,8 @@ void simulate_meeting(const SimulateOptions &o) {
     std::vector<Voice> voices;
     for (std::size_t t = 0; t < talkers.size(); ++t) {
         std::unique_ptr<MonoSource> &recording = sources[t];
-        if (!recording) recording = noise_source(rate, length, derived_seed(o.seed, unsigned(t + 1)));
+        const unsigned own_stream = static_cast<unsigned>(t) + 1;
+        if (!recording) recording = noise_source(rate, length, derived_seed(o.seed, own_stream));
         recording = talking_in(std::move(recording), sample_spans(talkers[t].times, rate), length);
         const double angle = talkers[t].angle_deg;
         voices.push_back({recording.get(), {angle, angle, duration}});

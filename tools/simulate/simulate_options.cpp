@@ -3,8 +3,6 @@
 namespace tools {
 
 namespace {
-// Longer runs are surely a slip of the finger; this one already fills gigabytes.
-constexpr double kLongestDuration_s = 24 * 3600;
 // Beyond these the noise swamps the signal's every bit, or vanishes below any sample's.
 constexpr double kLowestSnr_db = -100;
 constexpr double kHighestSnr_db = 200;

@@ -33,6 +33,8 @@ struct SimulateOptions {
 };
 
 constexpr double kDefaultDuration_s = 5.0;
+// Longer runs are surely a slip of the finger; this one already fills gigabytes.
+constexpr double kLongestDuration_s = 24 * 3600;
 
 void add_simulate_options(CLI::App &app, SimulateOptions &options);
 

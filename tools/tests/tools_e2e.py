@@ -309,10 +309,10 @@ class Meeting(ToolTest):
                              "2,0.600,1.400,30.000\n1,1.500,2.000,-50.000\n")
         # Rows that start together go by talker; angles as the array reports them.
         self.scene("circle.wav", "--geometry", "circular", "--spacing", 10, "--talker", "noise",
-                   -50, "0-1", "--talker", "noise", 200, "0-0.5,1-1.25", "--truth", truth)
+                   300, "0-1", "--talker", "noise", 200, "0-0.5,1-1.25", "--truth", truth)
         with open(truth) as f:
             self.assertEqual([(r["talker"], r["start_s"], r["angle"]) for r in csv.DictReader(f)],
-                             [("1", "0.000", "310.000"), ("2", "0.000", "200.000"),
+                             [("1", "0.000", "-60.000"), ("2", "0.000", "200.000"),
                               ("2", "1.000", "200.000")])
 
     def test_noise_source_lies_its_snr_below_the_talkers_throughout(self):
@@ -586,6 +586,7 @@ class BadInput(ToolTest):
             (["--talker", "noise", 0], "--talker"),
             (["--talker", "noise", "nan", "0-1"], "--talker"),
             (["--talker", "noise", 0, "0-2", "--duration", 1], "--duration"),
+            (["--talker", "noise", 0, "0-1e300"], "86400"),
             (["--talker", mono, 0, "0-1", "--talker", mono16k, 0, "0-1"], "differ in rate"),
             (["--noise-source", 0, 10, "--noise-source", 5, 10], "--noise-source"),
             (["--noise-source", "nan", 10], "--noise-source"),
