@@ -9,20 +9,29 @@
 
 namespace ssl_stream {
 
+enum class Loudness {
+    at_floor, // no louder than the quietest stretch of a long while: the room itself
+    between,
+    above,    // above the floor of the last few seconds: someone speaks
+};
+
 class SpeechGate {
 public:
     SpeechGate(int channels, int sample_rate);
 
-    // One interleaved frame; true when it stands above the floor.
-    bool above_floor(const std::int16_t *frame);
+    // One interleaved frame.
+    Loudness loudness(const std::int16_t *frame);
 
 private:
     int channels_;
     int block_frames_;
-    std::size_t blocks_kept_;
-    double block_energy_ = 0;
+    std::size_t recent_blocks_;
+    std::size_t room_blocks_;
+    std::int64_t block_energy_ = 0;
     int block_filled_ = 0;
-    std::deque<double> block_means_; // the latest blocks' mean frame energies
+    std::deque<double> block_means_; // the latest blocks' mean frame energies, newest last
+    double recent_floor_ = 0;
+    double room_floor_ = 0;
 };
 
 } // namespace ssl_stream

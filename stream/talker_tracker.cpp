@@ -36,7 +36,7 @@ constexpr double kInlierDeg = 4;
 // Delays heard from a talker are remembered this long, and place them where no window has.
 constexpr double kLagMemoryS = 5;
 constexpr int kFitReachDeg = 15;
-// A direction that this share of the frames below the floor points at is a steady source's.
+// A direction that this share of the frames at the room's floor points at is a steady source's.
 constexpr double kQuietMemoryS = 3;
 constexpr std::size_t kQuietFramesNeeded = 20;
 constexpr double kSteadyShare = 0.4;
@@ -62,11 +62,12 @@ std::int64_t TalkerTracker::frames_in(double seconds) const {
 void TalkerTracker::add_frame(const std::int16_t *frame, const std::int32_t *delays) {
     ++frame_;
     ++window_frames_;
-    if (speech_gate_.above_floor(frame)) {
+    const Loudness loudness = speech_gate_.loudness(frame);
+    if (loudness == Loudness::above) {
         ++window_frames_above_floor_;
         const AngleSet set = grid_.consistent(delays);
         if (set.any()) credit_frame(delays, set);
-    } else {
+    } else if (loudness == Loudness::at_floor) {
         quiet_frames_.emplace_back(frame_, grid_.consistent(delays));
     }
     if (++frames_since_update_ >= frames_in(kUpdateS)) update();
