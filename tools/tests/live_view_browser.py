@@ -312,27 +312,15 @@ class LiveView(unittest.TestCase):
         self.report_delays("4 microphones in a line", delays)
 
     def test_the_talkers_stand_around_the_array_and_on_the_trace(self):
-        wav = os.path.join(self.tmp.name, "meeting.wav")
-        e2e.write_meeting(wav, [(-50, 3), (30, 3), (-50, 2)], self.tmp.name)
-        with wave.open(wav) as w:
-            samples = w.readframes(w.getnframes())
-        tool = self.start_tool(samples, "--track")
+        tool = self.start_tool(self.scene_samples("meeting.wav", *e2e.MEETING), "--track")
         self.browser.get(tool.wait_for_url())
         page = self.watch(tool, lambda p: p["state"] == "ended", 60, False, [])
         rows, _ = tool.rows_seen()
         self.assertEqual(page["rows"], len(rows))
+        self.assertTrue(any(r["talkers"] for r in rows))
         self.assertEqual(set(map(tuple, page["tracks"])), talker_tracks(rows))
-        self.save_screenshot("live_view_talkers.png")
-        # Rows of the test's own making, with talkers whatever the tracker finds.
-        made = [{"time_s": rows[-1]["time_s"] + (k + 1) * 0.256, "outcome": "angle", "angle": -40,
-                 "talkers": [{"id": 1, "angle": -40.0, "speaking": k >= 2},
-                             {"id": 3, "angle": 62.5, "speaking": False}]} for k in range(4)]
-        for row in made:
-            self.browser.execute_script("applyRow(arguments[0])", json.dumps(row))
-        page = self.page()
-        self.assert_drawn_like_the_row(page, made[-1], False)
-        self.assertEqual(set(map(tuple, page["tracks"])), talker_tracks(rows + made))
         self.assertEqual([e for e in self.browser.get_log("browser") if e["level"] == "SEVERE"], [])
+        self.save_screenshot("live_view_talkers.png")
 
     def test_a_tool_that_dies_is_shown_gone(self):
         angle, seconds = 150, 8
