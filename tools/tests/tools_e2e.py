@@ -107,13 +107,9 @@ MEETING = ["--room", 6, 5, 3, "--absorption", 0.6, "--snr", 30,
            "--talker", "noise", -50, "0.5-2.5,5-6.5", "--talker", "noise", 30, "3-4.5"]
 
 
-# The talkers cell of CSV and table rows: "1:-49.6* 2:30.0".
-TALKER_CELL = re.compile(r"(\d+):(-?\d+\.\d)(\*?)")
-
-
 def talkers_of_cell(text):
-    """(id, angle, speaking) of each talker in a CSV or table cell."""
-    items = [TALKER_CELL.fullmatch(item) for item in text.split()]
+    """(id, angle, speaking) of each talker in a CSV or table cell: "1:-49.6* 2:30.0"."""
+    items = [re.fullmatch(r"(\d+):(-?\d+\.\d)(\*?)", item) for item in text.split()]
     assert all(items), text
     return [(int(m[1]), float(m[2]), m[3] == "*") for m in items]
 
@@ -516,14 +512,11 @@ class BadInput(ToolTest):
 
     def test_tracking_options_that_mean_nothing(self):
         wav = self.scene("ok.wav", "--duration", 0.5)
-        cases = [(["--track", "--mode", "delays"], "tracking talkers needs the direction mode"),
-                 (["--forget", 10], "--track"), (["--max-talkers", 2], "--track"),
-                 (["--track", "--forget", 0.01], "--forget"), (["--track", "--forget", "nan"], "--forget"),
-                 (["--track", "--max-talkers", 17], "--max-talkers"),
-                 (["--track", "--max-talkers", 0], "--max-talkers")]
-        for args, words in cases:
-            with self.subTest(args=args):
-                self.assert_refused([wav, *args], words)
+        self.assert_refused([wav, "--track", "--mode", "delays"], "tracking talkers needs the direction mode")
+        for option, value in (("--forget", 10), ("--max-talkers", 2)):
+            self.assert_refused([wav, option, value], option, "requires --track")
+        for option, value in (("--forget", 0.01), ("--forget", "nan"), ("--max-talkers", 17), ("--max-talkers", 0)):
+            self.assert_refused([wav, "--track", option, value], option)
 
     def test_requests_the_recording_cannot_meet(self):
         two = self.scene("two.wav", "--mics", 2, "--duration", 0.5)
