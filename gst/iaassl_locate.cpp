@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include <stream_error.h>
 #include <window_stream.h>
@@ -19,7 +20,9 @@ namespace {
 
 using ssl_stream::StreamSettings;
 
-enum Property { PROP_0, PROP_GEOMETRY, PROP_SPACING, PROP_TEMPERATURE, PROP_GATE, PROP_FRAMES, PROP_MODE, PROP_POST_MESSAGES };
+// The stream's settings, then post-messages, which is the element's own.
+enum Property { PROP_0, PROP_GEOMETRY, PROP_SPACING, PROP_TEMPERATURE, PROP_GATE, PROP_FRAMES, PROP_MODE,
+                PROP_TRACK, PROP_FORGET, PROP_MAX_TALKERS, PROP_POST_MESSAGES };
 
 constexpr gboolean kDefaultPostMessages = TRUE;
 
@@ -28,6 +31,8 @@ struct LocateState {
     StreamSettings requested;
     bool requested_changed = false;
     bool post_messages = kDefaultPostMessages;
+    // A running stream takes only what it can: a change it would refuse is refused at once.
+    bool streaming = false;
     // The streaming thread's own.
     std::unique_ptr<ssl_stream::WindowStream> stream;
     std::optional<iaassl_gst::WindowClock> clock;
@@ -53,6 +58,23 @@ GParamSpec *int_property(const char *name, const char *nick, const char *blurb, 
                          int fallback) {
     return g_param_spec_int(name, nick, blurb, static_cast<gint>(range.lowest), static_cast<gint>(range.highest),
                             fallback, kPropertyFlags);
+}
+
+void install_tracking_properties(GObjectClass *object_class, const StreamSettings &defaults) {
+    g_object_class_install_property(
+        object_class, PROP_TRACK,
+        g_param_spec_boolean("track", "Track",
+                             "Follow talkers across windows: an iaassl-talkers message after each iaassl-direction "
+                             "(direction mode only)",
+                             defaults.track, kPropertyFlags));
+    g_object_class_install_property(
+        object_class, PROP_FORGET,
+        g_param_spec_double("forget", "Forget", "Seconds after which a talker not heard is forgotten",
+                            ssl_stream::kForgetS.lowest, ssl_stream::kForgetS.highest, defaults.forget_s,
+                            kPropertyFlags));
+    g_object_class_install_property(object_class, PROP_MAX_TALKERS,
+                                    int_property("max-talkers", "Max talkers", "Talkers known at once",
+                                                 ssl_stream::kMaxTalkers, defaults.max_talkers));
 }
 
 void install_properties(GObjectClass *object_class) {
@@ -84,39 +106,62 @@ void install_properties(GObjectClass *object_class) {
         object_class, PROP_POST_MESSAGES,
         g_param_spec_boolean("post-messages", "Post messages", "Post element messages on the bus",
                              kDefaultPostMessages, kPropertyFlags));
+    install_tracking_properties(object_class, defaults);
 }
 
-// Takes a new setting into `requested`; false when it is not one the stream can take.
-bool request(StreamSettings &requested, guint property, const GValue *value) {
+// A range cannot say "finite" to a NaN.
+bool take_finite(double &setting, const GValue *value) {
+    const double number = g_value_get_double(value);
+    if (!std::isfinite(number)) return false;
+    setting = number;
+    return true;
+}
+
+// Takes a new setting into `settings`; why not, worded for the user, when no stream can take it.
+std::optional<std::string> request(StreamSettings &settings, guint property, const GValue *value) {
     switch (property) {
-    case PROP_GEOMETRY: requested.shape = static_cast<ssl_stream::ArrayShape>(g_value_get_enum(value)); return true;
-    case PROP_SPACING: {
-        // The range cannot say "finite and above zero" to a NaN.
-        const double spacing = g_value_get_double(value);
-        if (!std::isfinite(spacing)) return false;
-        requested.spacing_cm = spacing;
-        return true;
+    case PROP_GEOMETRY: settings.shape = static_cast<ssl_stream::ArrayShape>(g_value_get_enum(value)); break;
+    case PROP_SPACING:
+        if (!take_finite(settings.spacing_cm, value)) return "spacing must be a finite number of cm above 0";
+        break;
+    case PROP_TEMPERATURE: settings.temperature_c = g_value_get_int(value); break;
+    case PROP_GATE: settings.gate_db = g_value_get_int(value); break;
+    case PROP_FRAMES: settings.frames = g_value_get_int(value); break;
+    case PROP_MODE: settings.mode = static_cast<ssl_stream::Mode>(g_value_get_enum(value)); break;
+    case PROP_TRACK: settings.track = g_value_get_boolean(value); break;
+    case PROP_FORGET:
+        if (!take_finite(settings.forget_s, value)) return "forget must be a finite number of seconds";
+        break;
+    case PROP_MAX_TALKERS: settings.max_talkers = g_value_get_int(value); break;
+    default: break;
     }
-    case PROP_TEMPERATURE: requested.temperature_c = g_value_get_int(value); return true;
-    case PROP_GATE: requested.gate_db = g_value_get_int(value); return true;
-    case PROP_FRAMES: requested.frames = g_value_get_int(value); return true;
-    case PROP_MODE: requested.mode = static_cast<ssl_stream::Mode>(g_value_get_enum(value)); return true;
-    default: return false;
+    return std::nullopt;
+}
+
+// Called with the object lock held. While a stream runs, a change it would refuse (tracking in
+// delays mode) is refused here and the settings stay as they were; before the start, the
+// stream's own refusal says it, as an element error.
+void change_setting(LocateState &state, guint property, const GValue *value) {
+    StreamSettings wanted = state.requested;
+    std::optional<std::string> problem = request(wanted, property, value);
+    if (!problem && state.streaming) problem = ssl_stream::tracking_problem(wanted);
+    if (problem) {
+        g_warning("iaassllocate: %s", problem->c_str());
+        return;
     }
+    state.requested = wanted;
+    state.requested_changed = true;
 }
 
 void set_property(GObject *object, guint property, const GValue *value, GParamSpec *param) {
     LocateState &state = state_of(object);
     GST_OBJECT_LOCK(object);
-    if (property == PROP_POST_MESSAGES) {
+    if (property == PROP_POST_MESSAGES)
         state.post_messages = g_value_get_boolean(value);
-    } else if (request(state.requested, property, value)) {
-        state.requested_changed = true;
-    } else if (property == PROP_SPACING) {
-        g_warning("iaassllocate: spacing must be a finite number of cm above 0");
-    } else {
+    else if (property > PROP_0 && property < PROP_POST_MESSAGES)
+        change_setting(state, property, value);
+    else
         G_OBJECT_WARN_INVALID_PROPERTY_ID(object, property, param);
-    }
     GST_OBJECT_UNLOCK(object);
 }
 
@@ -131,21 +176,33 @@ void get_property(GObject *object, guint property, GValue *value, GParamSpec *pa
     case PROP_GATE: g_value_set_int(value, s.gate_db); break;
     case PROP_FRAMES: g_value_set_int(value, s.frames); break;
     case PROP_MODE: g_value_set_enum(value, static_cast<gint>(s.mode)); break;
+    case PROP_TRACK: g_value_set_boolean(value, s.track); break;
+    case PROP_FORGET: g_value_set_double(value, s.forget_s); break;
+    case PROP_MAX_TALKERS: g_value_set_int(value, s.max_talkers); break;
     case PROP_POST_MESSAGES: g_value_set_boolean(value, state.post_messages); break;
     default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, property, param);
     }
     GST_OBJECT_UNLOCK(object);
 }
 
-// The settings asked for, on the stream's channels and rate; clears the change.
+// The settings asked for, on the stream's channels and rate; clears the change. From then on a
+// change is one for a running stream.
 StreamSettings take_requested(GstIaasslLocate *self, int channels, int sample_rate) {
     GST_OBJECT_LOCK(self);
     StreamSettings settings = self->state->requested;
     self->state->requested_changed = false;
+    self->state->streaming = true;
     GST_OBJECT_UNLOCK(self);
     settings.channels = channels;
     settings.sample_rate = sample_rate;
     return settings;
+}
+
+void end_stream(GstIaasslLocate *self) {
+    GST_OBJECT_LOCK(self);
+    self->state->streaming = false;
+    GST_OBJECT_UNLOCK(self);
+    self->state->stream.reset();
 }
 
 bool requested_changed(GstIaasslLocate *self) {
@@ -162,7 +219,8 @@ bool posting(GstIaasslLocate *self) {
     return post;
 }
 
-// A caps change starts a new stream: another rate or channel count needs another library run.
+// A caps change starts a new stream, a fresh run of talkers too: another rate or channel count
+// needs another library run.
 gboolean setup(GstAudioFilter *filter, const GstAudioInfo *info) {
     auto *self = GST_IAASSL_LOCATE(filter);
     LocateState &state = *self->state;
@@ -170,7 +228,7 @@ gboolean setup(GstAudioFilter *filter, const GstAudioInfo *info) {
         state.stream = std::make_unique<ssl_stream::WindowStream>(
             take_requested(self, GST_AUDIO_INFO_CHANNELS(info), GST_AUDIO_INFO_RATE(info)));
     } catch (const ssl_stream::StreamError &e) {
-        state.stream.reset();
+        end_stream(self);
         GST_ELEMENT_ERROR(self, LIBRARY, SETTINGS, ("%s", e.what()), (nullptr));
         return FALSE;
     }
@@ -203,6 +261,10 @@ GstClockTime segment_time(const GstSegment &segment, GstClockTime t,
     return convert(&segment, GST_FORMAT_TIME, t);
 }
 
+void post_structure(GstBaseTransform *trans, GstStructure *s) {
+    gst_element_post_message(GST_ELEMENT(trans), gst_message_new_element(GST_OBJECT(trans), s));
+}
+
 void post_row(GstBaseTransform *trans, const ssl_stream::StreamRow &row) {
     auto *self = GST_IAASSL_LOCATE(trans);
     if (!posting(self)) return;
@@ -212,17 +274,18 @@ void post_row(GstBaseTransform *trans, const ssl_stream::StreamRow &row) {
     times.stream_time = segment_time(trans->segment, times.timestamp, gst_segment_to_stream_time);
     times.running_time = segment_time(trans->segment, times.timestamp, gst_segment_to_running_time);
     times.duration = state.clock->duration_of(state.stream->samples_per_row());
-    GstStructure *s = iaassl_gst::row_structure(row, state.stream->settings().mode, times);
-    gst_element_post_message(GST_ELEMENT(trans), gst_message_new_element(GST_OBJECT(trans), s));
+    const StreamSettings &settings = state.stream->settings();
+    post_structure(trans, iaassl_gst::row_structure(row, settings.mode, times));
+    if (settings.track) post_structure(trans, iaassl_gst::talkers_structure(row.talkers, times));
 }
 
-// Restarts the stream where the buffer does not go on from the audio before it, so that no
-// window spans missing audio.
+// Breaks the stream's continuity where the buffer does not go on from the audio before it, so
+// that no window spans missing audio; the talkers are still where they were.
 void follow_continuity(LocateState &state, GstBuffer *buffer) {
     ssl_stream::WindowStream &stream = *state.stream;
     const bool discont = GST_BUFFER_IS_DISCONT(buffer);
     if (!state.clock->breaks_continuity(GST_BUFFER_PTS(buffer), discont, stream.samples_fed())) return;
-    if (stream.samples_fed() > 0) stream.reset();
+    if (stream.samples_fed() > 0) stream.break_continuity();
     state.clock->restart(GST_BUFFER_PTS(buffer));
 }
 
@@ -263,9 +326,8 @@ GstFlowReturn transform_ip(GstBaseTransform *trans, GstBuffer *buffer) {
 }
 
 gboolean stop(GstBaseTransform *trans) {
-    LocateState &state = state_of(trans);
-    state.stream.reset();
-    state.clock.reset();
+    end_stream(GST_IAASSL_LOCATE(trans));
+    state_of(trans).clock.reset();
     return TRUE;
 }
 

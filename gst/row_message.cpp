@@ -7,6 +7,7 @@ namespace iaassl_gst {
 namespace {
 constexpr const char *kDirectionName = "iaassl-direction";
 constexpr const char *kDelaysName = "iaassl-delays";
+constexpr const char *kTalkersName = "iaassl-talkers";
 
 GstStructure *timed_structure(const char *name, const RowTimes &times) {
     return gst_structure_new(name, "timestamp", G_TYPE_UINT64, times.timestamp, "stream-time", G_TYPE_UINT64,
@@ -32,6 +33,27 @@ void add_delays(GstStructure *s, const ssl_stream::StreamRow &row) {
     gst_structure_take_value(s, "delays", &delays);
     gst_structure_take_value(s, "rejected", &rejected);
 }
+
+// One value per talker in a GValueArray, as level gives its per-channel values: deprecated in
+// GLib, but what an analyser's readers take.
+template <typename Set>
+void add_talker_values(GstStructure *s, const char *field, const std::vector<ssl_stream::Talker> &talkers,
+                       GType type, Set set) {
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    GValueArray *values = g_value_array_new(static_cast<guint>(talkers.size()));
+    for (const auto &talker : talkers) {
+        GValue item = G_VALUE_INIT;
+        g_value_init(&item, type);
+        set(&item, talker);
+        g_value_array_append(values, &item);
+        g_value_unset(&item);
+    }
+    GValue field_value = G_VALUE_INIT;
+    g_value_init(&field_value, g_value_array_get_type());
+    g_value_take_boxed(&field_value, values);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    gst_structure_take_value(s, field, &field_value);
+}
 } // namespace
 
 GstStructure *row_structure(const ssl_stream::StreamRow &row, ssl_stream::Mode mode, const RowTimes &times) {
@@ -43,6 +65,17 @@ GstStructure *row_structure(const ssl_stream::StreamRow &row, ssl_stream::Mode m
     GstStructure *s = timed_structure(kDirectionName, times);
     gst_structure_set(s, "outcome", G_TYPE_STRING, ssl_stream::outcome_word(row.outcome), nullptr);
     if (row.angle) gst_structure_set(s, "angle", G_TYPE_INT, *row.angle, nullptr);
+    return s;
+}
+
+GstStructure *talkers_structure(const std::vector<ssl_stream::Talker> &talkers, const RowTimes &times) {
+    using ssl_stream::Talker;
+    GstStructure *s = timed_structure(kTalkersName, times);
+    add_talker_values(s, "ids", talkers, G_TYPE_INT, [](GValue *v, const Talker &t) { g_value_set_int(v, t.id); });
+    add_talker_values(s, "angles", talkers, G_TYPE_DOUBLE,
+                      [](GValue *v, const Talker &t) { g_value_set_double(v, t.angle); });
+    add_talker_values(s, "speaking", talkers, G_TYPE_BOOLEAN,
+                      [](GValue *v, const Talker &t) { g_value_set_boolean(v, t.speaking); });
     return s;
 }
 

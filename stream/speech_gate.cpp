@@ -25,8 +25,10 @@ SpeechGate::SpeechGate(int channels, int sample_rate)
       blocks_kept_(static_cast<std::size_t>(std::max(1, frames_in(kFloorSpanS, sample_rate) / block_frames_))) {}
 
 bool SpeechGate::above_floor(const std::int16_t *frame) {
-    double energy = 0;
-    for (int i = 0; i < kFrameSamples * channels_; ++i) energy += static_cast<double>(frame[i]) * frame[i];
+    // Microphone 0 alone: every microphone hears the room's level alike.
+    std::int64_t sum = 0;
+    for (int i = 0; i < kFrameSamples * channels_; i += channels_) sum += frame[i] * frame[i];
+    const auto energy = static_cast<double>(sum);
     block_energy_ += energy;
     if (++block_filled_ == block_frames_) {
         block_means_.push_back(block_energy_ / block_frames_);

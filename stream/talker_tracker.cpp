@@ -188,13 +188,16 @@ double TalkerTracker::birth_angle(int peak) const {
 }
 
 void TalkerTracker::maybe_give_birth(std::size_t strongest) {
+    const double needed =
+        std::max(kBirthFrames, kBirthShare * static_cast<double>(strongest) * kUnexplainedSpanS / kSpeakSpanS);
+    double evidence = 0;
+    for (const Unexplained &u : unexplained_) evidence += u.window_angle ? kWindowVotes : 1;
+    if (evidence < needed) return;
     std::vector<double> votes(static_cast<std::size_t>(grid_.size()));
     for (const Unexplained &u : unexplained_)
         for (int g = 0; g < grid_.size(); ++g)
             if (u.set.test(static_cast<std::size_t>(g))) votes[static_cast<std::size_t>(g)] += u.window_angle ? kWindowVotes : 1;
     const int peak = static_cast<int>(std::max_element(votes.begin(), votes.end()) - votes.begin());
-    const double needed =
-        std::max(kBirthFrames, kBirthShare * static_cast<double>(strongest) * kUnexplainedSpanS / kSpeakSpanS);
     if (votes[static_cast<std::size_t>(peak)] < needed) return;
     const double angle = birth_angle(peak);
     // What the newcomer explains is theirs; the rest may still be someone else.

@@ -1,5 +1,5 @@
 // iaassllocate in GStreamer's check harness: caps and passthrough, the messages and their exact
-// times, continuity, properties, refused formats.
+// times, continuity, talkers, properties, refused formats and settings.
 #include <gst/check/gstcheck.h>
 #include <gst/check/gstharness.h>
 
@@ -54,10 +54,11 @@ struct Bench {
         }
         return flow;
     }
+    // Every element message, in order, where `name` is none.
     std::vector<GstStructure *> messages(const char *name) {
         std::vector<GstStructure *> found;
         while (GstMessage *m = gst_bus_pop_filtered(bus, GST_MESSAGE_ELEMENT)) {
-            if (gst_structure_has_name(gst_message_get_structure(m), name))
+            if (!name || gst_structure_has_name(gst_message_get_structure(m), name))
                 found.push_back(gst_structure_copy(gst_message_get_structure(m)));
             gst_message_unref(m);
         }
@@ -75,14 +76,36 @@ void free_all(std::vector<GstStructure *> &all) {
     for (GstStructure *s : all) gst_structure_free(s);
 }
 
-// The rows the core gives for the samples fed in one piece, to hold the element's against.
-std::vector<ssl_stream::StreamRow> core_rows(const std::vector<gint16> &s, int frames) {
+// The rows the core gives for samples [0, end) of each of `ends` in turn, the audio broken before
+// each, to hold the element's against.
+std::vector<ssl_stream::StreamRow> core_rows(const std::vector<gint16> &s, int frames,
+                                             std::initializer_list<size_t> ends, bool track = false) {
     ssl_stream::StreamSettings settings;
     settings.frames = frames;
+    settings.track = track;
     ssl_stream::WindowStream stream(settings);
     std::vector<ssl_stream::StreamRow> rows;
-    stream.feed(s.data(), s.size() / 4, [&rows](const ssl_stream::StreamRow &r) { rows.push_back(r); });
+    for (size_t end : ends) {
+        stream.break_continuity();
+        stream.feed(s.data(), end, [&rows](const ssl_stream::StreamRow &r) { rows.push_back(r); });
+    }
     return rows;
+}
+
+// The talkers an iaassl-talkers message's parallel arrays give.
+std::vector<ssl_stream::Talker> talkers_of(const GstStructure *s) {
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    auto array = [s](const char *f) {
+        return static_cast<const GValueArray *>(g_value_get_boxed(gst_structure_get_value(s, f)));
+    };
+    const GValueArray *ids = array("ids"), *angles = array("angles"), *speaking = array("speaking");
+    fail_unless(angles->n_values == ids->n_values && speaking->n_values == ids->n_values, "arrays of other lengths");
+    std::vector<ssl_stream::Talker> talkers;
+    for (guint i = 0; i < ids->n_values; ++i)
+        talkers.push_back({g_value_get_int(&ids->values[i]), g_value_get_double(&angles->values[i]),
+                           g_value_get_boolean(&speaking->values[i]) != FALSE});
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    return talkers;
 }
 
 } // namespace
@@ -111,7 +134,7 @@ GST_END_TEST;
 GST_START_TEST(test_messages_at_exact_times) {
     constexpr int kFrames = 4;
     const auto s = scene(60);
-    const auto want = core_rows(s, kFrames);
+    const auto want = core_rows(s, kFrames, {s.size() / 4});
     Bench b(kCaps4);
     g_object_set(b.h->element, "frames", kFrames, nullptr);
     // A segment whose stream and running times differ from the buffers' own.
@@ -179,12 +202,39 @@ GST_START_TEST(test_discontinuities_start_fresh_windows) {
 }
 GST_END_TEST;
 
+// A DISCONT and a gap break the audio, not the talkers: after each direction, the talkers the core
+// gives for the same pieces. While playing, a change to delays mode is refused: it would not track.
+GST_START_TEST(test_talkers_follow_each_direction) {
+    std::vector<gint16> s(100 * 128 * 4); // silence first, so that the tracker hears someone start
+    const auto talker = scene(300);
+    s.insert(s.end(), talker.begin(), talker.end());
+    const size_t all = s.size() / 4;
+    const auto want = core_rows(s, 4, {all / 2 + 100, all, all / 3, all}, true);
+    Bench b(kCaps4);
+    g_object_set(b.h->element, "frames", 4, "track", TRUE, nullptr);
+    b.push(s, 0, all / 2 + 100, kOddBuffer, 0);
+    b.push(s, 0, all, kOddBuffer, 30 * GST_SECOND, true);
+    gst_harness_push_event(b.h, gst_event_new_gap(60 * GST_SECOND, GST_SECOND));
+    b.push(s, 0, all / 3, kOddBuffer, 61 * GST_SECOND);
+    ASSERT_WARNING(gst_util_set_object_arg(G_OBJECT(b.h->element), "mode", "delays"));
+    b.push(s, 0, all, kOddBuffer, 90 * GST_SECOND, true);
+    auto got = b.messages(nullptr);
+    fail_unless_equals_uint64(got.size(), 2 * want.size());
+    for (size_t i = 0; i < want.size(); ++i)
+        fail_unless(gst_structure_has_name(got[2 * i + 1], "iaassl-talkers") &&
+                        talkers_of(got[2 * i + 1]) == want[i].talkers,
+                    "window %zu", i);
+    free_all(got);
+}
+GST_END_TEST;
+
 GST_START_TEST(test_properties_refuse_out_of_range) {
     GstElement *e = gst_element_factory_make("iaassllocate", nullptr);
     const struct {
         const char *name;
         int bad_low, bad_high, fallback;
-    } ints[] = {{"temperature", -41, 61, 25}, {"gate", -81, 1, -80}, {"frames", 0, (1 << 20) + 1, 32}};
+    } ints[] = {{"temperature", -41, 61, 25}, {"gate", -81, 1, -80}, {"frames", 0, (1 << 20) + 1, 32},
+                {"max-talkers", 0, 17, 4}};
     for (const auto &p : ints) {
         ASSERT_WARNING(g_object_set(e, p.name, p.bad_low, nullptr));
         ASSERT_WARNING(g_object_set(e, p.name, p.bad_high, nullptr));
@@ -193,6 +243,7 @@ GST_START_TEST(test_properties_refuse_out_of_range) {
         fail_unless_equals_int(now, p.fallback);
     }
     for (double bad : {0.0, -1.0, std::nan("")}) ASSERT_WARNING(g_object_set(e, "spacing", bad, nullptr));
+    for (double bad : {0.09, 86401.0, std::nan("")}) ASSERT_WARNING(g_object_set(e, "forget", bad, nullptr));
     g_object_set(e, "spacing", 4.5, "temperature", -40, nullptr);
     gst_util_set_object_arg(G_OBJECT(e), "geometry", "circular");
     double spacing = 0;
@@ -208,7 +259,9 @@ static void expect_refused(const char *caps, const char *geometry, const char *s
     Bench b(nullptr);
     gst_util_set_object_arg(G_OBJECT(b.h->element), "geometry", geometry);
     gst_harness_push_event(b.h, gst_event_new_stream_start("refused"));
-    gst_harness_push_event(b.h, gst_event_new_caps(gst_caps_from_string(caps)));
+    GstCaps *offered = gst_caps_from_string(caps);
+    gst_harness_push_event(b.h, gst_event_new_caps(offered));
+    gst_caps_unref(offered);
     GstSegment segment;
     gst_segment_init(&segment, GST_FORMAT_TIME);
     gst_harness_push_event(b.h, gst_event_new_segment(&segment));
@@ -241,6 +294,7 @@ static Suite *iaassllocate_suite() {
     tcase_add_test(tc, test_caps_and_passthrough);
     tcase_add_test(tc, test_messages_at_exact_times);
     tcase_add_test(tc, test_discontinuities_start_fresh_windows);
+    tcase_add_test(tc, test_talkers_follow_each_direction);
     tcase_add_test(tc, test_properties_refuse_out_of_range);
     tcase_add_test(tc, test_refused_formats);
     return s;

@@ -1,5 +1,5 @@
 """iaassllocate against iaassl_locate: a recording gives the same rows through a pipeline as through
-the tool, on every array, in both modes, and across a discontinuity; the README's Python example runs."""
+the tool, on every array, in both modes, with talkers, across a discontinuity; the README's Python example runs."""
 import json
 import os
 import re
@@ -15,8 +15,11 @@ GST_LAUNCH = os.environ.get("IAASSL_GST_LAUNCH", "gst-launch-1.0").split()
 SOURCE_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 EXAMPLE = os.path.join(SOURCE_DIR, "gst", "examples", "print_directions.py")
 # gst-launch-1.0 -m prints each element message as its structure.
-MESSAGE = re.compile(r"\(element\): (iaassl-direction|iaassl-delays), (.*);$")
-FIELD = re.compile(r"([a-z-]+)=\(([a-z0-9]+)\)(<[^>]*>|[^,]+)")
+MESSAGE = re.compile(r"\(element\): (iaassl-direction|iaassl-delays|iaassl-talkers), (.*);$")
+FIELD = re.compile(r"([a-z-]+)=\(([A-Za-z0-9]+)\)(<[^>]*>|[^,]+)")
+TIMES = ("timestamp", "stream-time", "running-time", "duration")
+# A GValueArray's items come without their type: the field says it.
+TALKER_VALUES = {"ids": "int", "angles": "double", "speaking": "boolean"}
 ARRAYS = [("4 on a line", 4, "linear", 16000), ("4 on a circle", 4, "circular", 16000),
           ("2 on a line", 2, "linear", 8000)]
 
@@ -35,8 +38,15 @@ def tool_rows(recording, *options):
 
 def field_value(kind, text):
     if text.startswith("<"):
-        return [field_value(kind, item.strip()) for item in text.strip("<>").split(",")]
-    return {"guint64": int, "int": int, "string": str, "boolean": lambda t: t == "true"}[kind](text)
+        return [field_value(kind, item.strip()) for item in text.strip("<>").split(",") if item.strip()]
+    return {"guint64": int, "int": int, "double": float, "string": str, "boolean": lambda t: t == "true"}[kind](text)
+
+
+def talkers(fields):
+    """An iaassl-talkers message's parallel arrays as the tool's talkers."""
+    ids, angles, speaking = (fields[f] for f in TALKER_VALUES)
+    assert len(ids) == len(angles) == len(speaking), fields
+    return [{"id": i, "angle": a, "speaking": s} for i, a, s in zip(ids, angles, speaking)]
 
 
 def as_tool_row(fields):
@@ -50,15 +60,17 @@ def as_tool_row(fields):
     return row
 
 
-def element_rows(pipeline):
+def element_messages(pipeline):
     out = run(GST_LAUNCH + ["-m"] + pipeline.split())
-    rows = []
-    for line in out.splitlines():
-        match = MESSAGE.search(line)
-        if match:
-            fields = {k: field_value(kind, v) for k, kind, v in FIELD.findall(match.group(2))}
-            rows.append(as_tool_row(fields))
-    return rows
+    return [(m.group(1), {k: field_value(TALKER_VALUES.get(k, kind), v) for k, kind, v in FIELD.findall(m.group(2))})
+            for m in map(MESSAGE.search, out.splitlines()) if m]
+
+
+def element_rows(pipeline):
+    """The rows the element's messages tell of; without tracking there must be no talkers message."""
+    messages = element_messages(pipeline)
+    assert all(name != "iaassl-talkers" for name, _ in messages), "talkers without tracking"
+    return [as_tool_row(fields) for _, fields in messages]
 
 
 class SameRowsAsTheTool(unittest.TestCase):
@@ -68,12 +80,15 @@ class SameRowsAsTheTool(unittest.TestCase):
     def tearDown(self):
         self.dir.cleanup()
 
-    def scene(self, name, mics, geometry, rate, angle):
+    def simulate(self, name, mics, geometry, rate, *sources):
         path = os.path.join(self.dir.name, name)
         run(EMULATOR + [SIMULATE, "-o", path, "--mics", str(mics), "--geometry", geometry, "--spacing", "5",
-                        "--rate", str(rate), "--angle", str(angle), "--angle-end", str(angle + 100),
-                        "--duration", "6", "--snr", "20", "--seed", str(mics)])
+                        "--rate", str(rate), *sources, "--snr", "20", "--seed", str(mics)])
         return path
+
+    def scene(self, name, mics, geometry, rate, angle):
+        return self.simulate(name, mics, geometry, rate, "--angle", str(angle), "--angle-end", str(angle + 100),
+                             "--duration", "6")
 
     def assert_same_rows(self, got, want):
         self.assertGreater(len(want), 10)
@@ -100,6 +115,26 @@ class SameRowsAsTheTool(unittest.TestCase):
         got = element_rows(f"concat name=c ! iaassllocate frames=12 ! fakesink "
                            f"filesrc location={first} ! wavparse ! c. filesrc location={second} ! wavparse ! c.")
         self.assert_same_rows(got, tool_rows(first, "--frames", "12") + tool_rows(second, "--frames", "12"))
+
+    def test_talkers_after_each_direction(self):
+        for name, mics, geometry, rate in ARRAYS:
+            # Turns after a silence, so that the tracker hears each talker start.
+            recording = self.simulate("meeting.wav", mics, geometry, rate, "--talker", "noise", "-50", "1-3,6-7",
+                                      "--talker", "noise", "30", "3.5-5.5")
+            with self.subTest(array=name):
+                messages = element_messages(f"filesrc location={recording} ! wavparse ! iaassllocate "
+                                            f"geometry={geometry} track=true forget=2 max-talkers=2 ! fakesink")
+                want = tool_rows(recording, "--geometry", geometry, "--track", "--forget", "2", "--max-talkers", "2")
+                self.assertEqual([n for n, _ in messages], ["iaassl-direction", "iaassl-talkers"] * len(want))
+                for (_, direction), (_, told), row in zip(messages[0::2], messages[1::2], want):
+                    self.assertEqual([told[t] for t in TIMES], [direction[t] for t in TIMES])
+                    self.assertEqual(talkers(told), row["talkers"])
+
+    def test_tracking_needs_direction_mode(self):
+        recording = self.scene("scene.wav", 4, "linear", 16000, -50)
+        with self.assertRaisesRegex(AssertionError, "tracking talkers needs the direction mode"):
+            element_messages(f"filesrc location={recording} ! wavparse ! iaassllocate track=true mode=delays "
+                             "! fakesink")
 
     @unittest.skipIf(EMULATOR, "the host's Python cannot load the plugin of another architecture")
     def test_readme_example(self):
