@@ -12,8 +12,6 @@ constexpr double kPi = 3.14159265358979323846;
 // Whole-sample delays are rounded from the correlation's peak, and reflections shift it: a
 // frame still points at every direction within a sample of what it measured.
 constexpr double kLagTolerance = 1.0;
-constexpr double kSoundSpeedAt0C = 331.0;
-constexpr double kSoundSpeedPerC = 0.6;
 
 // Samples by which microphone 0 hears a source at `degrees` later than microphone pair + 1,
 // in units of spacing / speed of sound; microphones placed as the library places them.
@@ -29,9 +27,8 @@ double unit_lag(ArrayShape shape, int pair, double degrees) {
 AngleGrid::AngleGrid(const StreamSettings &settings)
     : pairs_(settings.channels - 1), circular_(settings.shape == ArrayShape::circular),
       size_(circular_ ? 360 : 181), first_angle_(circular_ ? 0 : -90) {
-    const double samples_per_unit = settings.spacing_cm / 100 /
-                                    (kSoundSpeedAt0C + kSoundSpeedPerC * settings.temperature_c) *
-                                    settings.sample_rate;
+    const double samples_per_unit =
+        settings.spacing_cm / 100 / speed_of_sound(settings.temperature_c) * settings.sample_rate;
     const double longest = circular_ ? samples_per_unit : pairs_ * samples_per_unit;
     max_lag_ = static_cast<int>(longest) + 1;
     lags_.assign(static_cast<std::size_t>(pairs_), std::vector<double>(static_cast<std::size_t>(size_)));

@@ -35,9 +35,9 @@ Loudness SpeechGate::loudness(const std::int16_t *frame) {
     if (++block_filled_ == block_frames_) {
         block_means_.push_back(static_cast<double>(block_energy_) / block_frames_);
         if (block_means_.size() > room_blocks_) block_means_.pop_front();
-        const auto recent = block_means_.end() - static_cast<std::ptrdiff_t>(std::min(recent_blocks_, block_means_.size()));
-        recent_floor_ = *std::min_element(recent, block_means_.end());
-        room_floor_ = std::min(recent_floor_, *std::min_element(block_means_.begin(), recent == block_means_.begin() ? block_means_.end() : recent));
+        const auto recent = std::min(recent_blocks_, block_means_.size());
+        recent_floor_ = *std::min_element(block_means_.end() - static_cast<std::ptrdiff_t>(recent), block_means_.end());
+        room_floor_ = *std::min_element(block_means_.begin(), block_means_.end());
         block_energy_ = 0;
         block_filled_ = 0;
     }

@@ -35,6 +35,9 @@ struct StreamSettings {
     int max_talkers = 4;  // known at once
 };
 
+// Metres per second in air at `celsius`, as the library reckons it.
+constexpr double speed_of_sound(double celsius) { return 331.0 + 0.6 * celsius; }
+
 // The ranges the options take, for the faces that check a value before it reaches a stream.
 // Spacing is any positive number of centimetres.
 struct OptionRange {

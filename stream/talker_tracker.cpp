@@ -51,6 +51,15 @@ TalkerTracker::TalkerTracker(const StreamSettings &settings, int first_id)
     : grid_(settings), settings_(settings), next_id_(first_id),
       speech_gate_(settings.channels, settings.sample_rate) {}
 
+bool TalkerTracker::adopt(const StreamSettings &settings) {
+    const auto array = [](const StreamSettings &s) {
+        return std::make_tuple(s.channels, s.sample_rate, s.shape, s.spacing_cm, s.temperature_c);
+    };
+    if (array(settings) != array(settings_)) return false;
+    settings_ = settings;
+    return true;
+}
+
 double TalkerTracker::frame_seconds(std::int64_t frames) const {
     return static_cast<double>(frames) * kFrameSamples / settings_.sample_rate;
 }

@@ -29,6 +29,8 @@ public:
     const std::vector<Talker> &close_window(std::optional<int> angle);
 
     int next_id() const { return next_id_; }
+    // Takes new settings for the same array and rate, keeping the talkers; false for another.
+    bool adopt(const StreamSettings &settings);
 
 private:
     struct Track {

@@ -128,6 +128,7 @@ void WindowStream::decide_direction() {
 void WindowStream::reset() {
     break_continuity();
     tracker_.reset();
+    next_talker_id_ = 1;
     start_tracker();
 }
 
@@ -156,12 +157,11 @@ bool WindowStream::take_pending_settings() {
 }
 
 void WindowStream::start_tracker() {
-    // New settings go on from the ids already given, so none is given twice in a run.
-    const int first_id = tracker_ ? tracker_->next_id() : 1;
-    if (settings_.track)
-        tracker_.emplace(settings_, first_id);
-    else
-        tracker_.reset();
+    if (tracker_ && settings_.track && tracker_->adopt(settings_)) return;
+    // Ids go on from those already given, so that none is given twice in a run.
+    if (tracker_) next_talker_id_ = tracker_->next_id();
+    tracker_.reset();
+    if (settings_.track) tracker_.emplace(settings_, next_talker_id_);
 }
 
 } // namespace ssl_stream

@@ -81,6 +81,7 @@ private:
     std::int64_t samples_fed_ = 0;
     std::vector<std::int32_t> library_delays_;
     std::optional<TalkerTracker> tracker_;
+    int next_talker_id_ = 1;
     StreamRow row_;
 };
 

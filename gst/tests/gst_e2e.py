@@ -17,6 +17,7 @@ EXAMPLE = os.path.join(SOURCE_DIR, "gst", "examples", "print_directions.py")
 # gst-launch-1.0 -m prints each element message as its structure.
 MESSAGE = re.compile(r"\(element\): (iaassl-direction|iaassl-delays|iaassl-talkers), (.*);$")
 FIELD = re.compile(r"([a-z-]+)=\(([A-Za-z0-9]+)\)(<[^>]*>|[^,]+)")
+LIBRARY_NOTE = re.compile(r"\[ALGO_MSG_[A-Z]+\][^\n]*\n")
 TIMES = ("timestamp", "stream-time", "running-time", "duration")
 # A GValueArray's items come without their type: the field says it.
 TALKER_VALUES = {"ids": "int", "angles": "double", "speaking": "boolean"}
@@ -61,7 +62,9 @@ def as_tool_row(fields):
 
 
 def element_messages(pipeline):
-    out = run(GST_LAUNCH + ["-m"] + pipeline.split())
+    # The library's notes, printed from the streaming thread whenever the element starts it, may
+    # land between the two halves gst-launch prints a message in.
+    out = LIBRARY_NOTE.sub("", run(GST_LAUNCH + ["-m"] + pipeline.split()))
     return [(m.group(1), {k: field_value(TALKER_VALUES.get(k, kind), v) for k, kind, v in FIELD.findall(m.group(2))})
             for m in map(MESSAGE.search, out.splitlines()) if m]
 

@@ -64,6 +64,7 @@ public:
     }
     const std::vector<Talker> &now() const { return log_.back().talkers; }
     double time() const { return time_; }
+    bool adopt(const StreamSettings &s) { return tracker_.adopt(s); }
     std::vector<Window> log_;
 
 private:
@@ -108,6 +109,12 @@ TEST(TalkerTracker, KeepsOnePersonThroughAPauseAndWakesThemSoon) {
     m.run(0.7 + kWindowS, {});
     EXPECT_TRUE(speaking_ids(m.now()).empty());
     m.run(5, {});
+    // Another gate keeps the talkers; another array could not.
+    StreamSettings gated = line();
+    gated.gate_db = -60;
+    EXPECT_TRUE(m.adopt(gated));
+    gated.spacing_cm = 4;
+    EXPECT_FALSE(m.adopt(gated));
     const double back = m.time();
     m.run(2, {-40});
     EXPECT_EQ(speaking_ids(m.now()), std::vector<int>{1});

@@ -37,8 +37,6 @@ Vec3 direction_of(double angle_deg) {
 
 double angle_of(Vec3 direction) { return std::atan2(-direction.x, direction.y) * 180.0 / kPi; }
 
-double speed_of_sound(double celsius) { return 331.0 + 0.6 * celsius; }
-
 std::vector<double> plane_wave_delays(const std::vector<Vec3> &mics, Vec3 towards_source,
                                       double sound_speed) {
     std::vector<double> delays;

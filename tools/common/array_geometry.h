@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "array_shape.h"
+#include "stream_settings.h"
 
 namespace tools {
 
@@ -41,7 +42,7 @@ Vec3 direction_of(double angle_deg);
 // Inverse of direction_of for a horizontal direction, in -180..180.
 double angle_of(Vec3 direction);
 
-double speed_of_sound(double celsius);
+using ssl_stream::speed_of_sound;
 
 // Arrival time of a plane wave from `towards_source` at each microphone, in seconds,
 // relative to its arrival at the origin.
