@@ -22,8 +22,9 @@ import meeting_score  # noqa: E402
 COST_RUNS = 5
 SPACING_CM = "5"
 ROOM = ["--room", "6", "5", "3", "--absorption", "0.5"]
-# A fan, away from every talker.
-FAN = ["--noise-source", "85", "10"]
+# A fan, away from every talker: in the room, under the sensor noise, and one nearer and louder.
+FAN = ["--noise-source", "85", "20"]
+LOUD_FAN = ["--noise-source", "85", "10"]
 RATE = "16000"
 # espeak-ng pauses between sentences; kept short, a talker's stretch in the truth is speech throughout.
 LONGEST_PAUSE_S = "0.12"
@@ -75,6 +76,8 @@ SCENES = [
     Scene("4 noisy line + fan", 4, "linear", 60, list(zip(LINE_ANGLES, THREE_TALKERS)),
           ["--snr", "10", *FAN, "--seed", "4"]),
     Scene("5 fan alone", 4, "linear", 30, [], ["--snr", "30", *FAN, "--seed", "5"]),
+    Scene("6 line + loud fan", 4, "linear", 60, list(zip(LINE_ANGLES, THREE_TALKERS)),
+          ["--snr", "10", *LOUD_FAN, "--seed", "4"]),
 ]
 
 

@@ -81,6 +81,13 @@ double AngleGrid::mismatch(const std::int32_t *delays, int g) const {
     return sum;
 }
 
+double AngleGrid::worst_offset(const std::int32_t *delays, int g) const {
+    double worst = 0;
+    for (int p = 0; p < pairs_; ++p)
+        if (delays[p] != SSL_DELAY_REJECTED) worst = std::max(worst, std::fabs(delays[p] - lags_[p][g]));
+    return worst;
+}
+
 double AngleGrid::best_fit(const double *lags, const double *weights, int near, int reach) const {
     const auto cost = [&](int g) {
         double sum = 0;

@@ -36,6 +36,8 @@ public:
     AngleSet consistent(const std::int32_t *delays) const;
     // How far, in samples squared, a frame's delays lie from those of grid point `g`.
     double mismatch(const std::int32_t *delays, int g) const;
+    // The farthest, in samples, that one of a frame's delays lies from those of grid point `g`.
+    double worst_offset(const std::int32_t *delays, int g) const;
     // The direction, between grid points, whose delays lie nearest `lags` (one per pair,
     // each weighed by `weights`), searched within `reach` grid points of `near`.
     double best_fit(const double *lags, const double *weights, int near, int reach) const;

@@ -40,6 +40,8 @@ constexpr int kFitReachDeg = 15;
 constexpr double kQuietMemoryS = 3;
 constexpr std::size_t kQuietFramesNeeded = 20;
 constexpr double kSteadyShare = 0.4;
+// How far a frame's delays may lie from those of a talker speaking now and still be theirs.
+constexpr double kSpeakerReachSamples = 1.5;
 // Two talkers closer than this are one.
 constexpr double kMergeDeg = 6;
 constexpr double kDecimal = 10;
@@ -82,17 +84,24 @@ void TalkerTracker::add_frame(const std::int16_t *frame, const std::int32_t *del
     if (++frames_since_update_ >= frames_in(kUpdateS)) update();
 }
 
-// The frame goes to the talker whose delays it matches best, or waits for a newcomer.
+// The frame goes to the talker whose delays it matches best, or waits for a newcomer. One
+// who speaks now also takes the frames a little farther off: where they are is still settling.
 void TalkerTracker::credit_frame(const std::int32_t *delays, const AngleSet &set) {
     Track *best = nullptr;
     double best_mismatch = 0;
+    bool best_within = false;
+    for (const Track &t : tracks_)
+        if (t.steady && set.test(static_cast<std::size_t>(grid_.nearest(t.angle)))) return; // the fan's, likely
     for (Track &t : tracks_) {
+        if (t.steady) continue;
         const int g = grid_.nearest(t.angle);
-        if (!set.test(static_cast<std::size_t>(g))) continue;
+        const bool within = set.test(static_cast<std::size_t>(g));
+        if (!within && !(t.speaking && grid_.worst_offset(delays, g) <= kSpeakerReachSamples)) continue;
         const double m = grid_.mismatch(delays, g);
-        if (best == nullptr || m < best_mismatch) {
+        if (best == nullptr || std::make_pair(!within, m) < std::make_pair(!best_within, best_mismatch)) {
             best = &t;
             best_mismatch = m;
+            best_within = within;
         }
     }
     if (best == nullptr) {
