@@ -14,6 +14,8 @@ constexpr double kUpdateS = 0.064;
 // A talker speaks while this many frames within the span point at them...
 constexpr double kSpeakSpanS = 0.25;
 constexpr std::size_t kSpeakFrames = 3;
+// Who has been silent speaks again once heard over this long, not on a word's first sound.
+constexpr double kOnsetS = 0.1;
 // ... and for this long after, through the gaps between words.
 constexpr double kHoldS = 0.4;
 // Whoever is heard at less than this share of the loudest talker's frames is their echo; a
@@ -166,7 +168,8 @@ void TalkerTracker::update_speaking(Track &track, std::size_t strongest) {
     if (track.steady) {
         track.speaking = false;
         track.last_voiced = frame_;
-    } else if (heard >= kSpeakFrames && static_cast<double>(heard) >= kEchoShare * static_cast<double>(strongest)) {
+    } else if (heard >= kSpeakFrames && static_cast<double>(heard) >= kEchoShare * static_cast<double>(strongest) &&
+               (track.speaking || frame_ - track.heard_frames.front() >= frames_in(kOnsetS))) {
         track.speaking = true;
         track.last_voiced = frame_;
     } else if (frame_ - track.last_voiced > frames_in(kHoldS)) {
