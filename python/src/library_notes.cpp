@@ -22,24 +22,44 @@ ssize_t pass_on_unless_library(void *, const char *text, size_t size) {
     }
     return static_cast<ssize_t>(done);
 }
-} // namespace
 
-void hide_library_notes() {
-    // glibc lets a program set stdout. Unbuffered, so that each thread's text is written, or
-    // dropped, by that thread as it prints; descriptor 1 is looked up on every write, so a
-    // redirection made later (pytest's capture, os.dup2) still applies.
-    static std::once_flag once;
-    std::call_once(once, [] {
-        std::FILE *filtered = fopencookie(nullptr, "w", {nullptr, pass_on_unless_library, nullptr, nullptr});
-        if (filtered == nullptr) return; // the notes show, nothing worse
-        std::setvbuf(filtered, nullptr, _IONBF, 0);
-        std::fflush(stdout);
-        stdout = filtered;
-    });
+// glibc lets a program set stdout. The filter stands in front of it while any thread is in the
+// library. Unbuffered, so that each thread's text is written, or dropped, by that thread as it
+// prints; descriptor 1 is looked up on every write, so a redirection made meanwhile still applies.
+std::mutex filter_lock;
+int threads_in_library = 0;
+std::FILE *own_stdout = nullptr;
+std::FILE *filter = nullptr;
+
+void put_filter_in_front() {
+    const std::lock_guard<std::mutex> hold(filter_lock);
+    if (threads_in_library++ > 0) return;
+    if (filter == nullptr) {
+        filter = fopencookie(nullptr, "w", {nullptr, pass_on_unless_library, nullptr, nullptr});
+        if (filter == nullptr) return; // the notes show, nothing worse
+        std::setvbuf(filter, nullptr, _IONBF, 0);
+    }
+    std::fflush(stdout);
+    own_stdout = stdout;
+    stdout = filter;
 }
 
-LibraryCall::LibraryCall() : outer_(in_library) { in_library = true; }
+void take_filter_away() {
+    const std::lock_guard<std::mutex> hold(filter_lock);
+    if (--threads_in_library > 0 || own_stdout == nullptr) return;
+    stdout = own_stdout;
+    own_stdout = nullptr;
+}
+} // namespace
 
-LibraryCall::~LibraryCall() { in_library = outer_; }
+LibraryCall::LibraryCall() : outer_(in_library) {
+    if (!outer_) put_filter_in_front();
+    in_library = true;
+}
+
+LibraryCall::~LibraryCall() {
+    in_library = outer_;
+    if (!outer_) take_filter_away();
+}
 
 } // namespace iaassl_py

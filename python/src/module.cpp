@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "library_notes.h"
 #include "locate_file.h"
 #include "localiser.h"
 #include "numpy_samples.h"
@@ -97,7 +96,6 @@ microphone 0 hears later, None where the library rejected the frame.)";
 
 PYBIND11_MODULE(_core, m) {
     using namespace iaassl_py;
-    hide_library_notes();
     const ssl_stream::StreamSettings stream_defaults;
     const Options defaults = default_options();
     m.doc() = kModuleDoc;

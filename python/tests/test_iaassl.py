@@ -289,8 +289,16 @@ class TestWhatUsersSee:
     def test_library_notes_stay_off_standard_output(self, capfd, scenes):
         path, _ = scenes["linear4"]
         outcomes = {r.outcome for r in iaassl.locate(path, spacing_cm=1)}
-        ctypes.CDLL(None).printf(b"C output %d\n", 7)
+        libc = ctypes.CDLL(None)
+        libc.printf(b"C output %d\n", 7)
+        libc.fflush(None)
         assert "delay_too_large" in outcomes and capfd.readouterr().out == "C output 7\n"
+
+    def test_the_c_standard_output_is_still_the_one_the_process_began_with(self):
+        libc = ctypes.CDLL(None)
+        iaassl.Localiser().feed(np.zeros((8192, 4), "int16"))
+        assert ctypes.c_void_p.in_dll(libc, "stdout").value == ctypes.addressof(
+            ctypes.c_char.in_dll(libc, "_IO_2_1_stdout_"))
 
     def test_readme_example(self, scenes, tmp_path, monkeypatch, capsys):
         example = re.search(r"### The Python module.*?```python\n(.*?)```", README.read_text(), re.S).group(1)
