@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "library_notes.h"
 #include "stream_error.h"
 
 namespace ssl_stream {
@@ -13,6 +14,11 @@ std::string hex(std::int32_t code) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08x", static_cast<unsigned>(code));
     return text;
+}
+
+std::size_t buffer_words(const SslLibrary &library) {
+    const LibraryCall call; // the library tells the size it asks for
+    return (library.get_buffer_size() + 3) / 4;
 }
 
 const StreamSettings &checked(const StreamSettings &settings) {
@@ -25,14 +31,18 @@ const StreamSettings &checked(const StreamSettings &settings) {
 
 WindowStream::WindowStream(const StreamSettings &settings)
     : settings_(checked(settings)), library_(settings.channels),
-      memory_((library_.get_buffer_size() + 3) / 4),
+      memory_(buffer_words(library_)),
       frame_(static_cast<std::size_t>(kFrameSamples * settings.channels)),
       library_delays_(static_cast<std::size_t>(settings.channels - 1)) {
+    const LibraryCall call;
     start_library();
     start_tracker();
 }
 
-WindowStream::~WindowStream() { library_.free(handle_); }
+WindowStream::~WindowStream() {
+    const LibraryCall call;
+    library_.free(handle_);
+}
 
 std::int64_t WindowStream::samples_per_row() const {
     return static_cast<std::int64_t>(frames_per_row(settings_)) * kFrameSamples;
@@ -64,6 +74,7 @@ void WindowStream::start_library() {
 }
 
 void WindowStream::feed(const std::int16_t *interleaved, std::size_t frames, const RowSink &sink) {
+    const LibraryCall call;
     const std::size_t channels = static_cast<std::size_t>(settings_.channels);
     std::size_t left = frames * channels;
     while (left > 0) {
@@ -95,6 +106,7 @@ void WindowStream::finish_row(const RowSink &sink) {
         read_delays();
     else
         decide_direction();
+    const CallerCode caller;
     sink(row_);
 }
 
@@ -133,6 +145,7 @@ void WindowStream::reset() {
 }
 
 void WindowStream::break_continuity() {
+    const LibraryCall call;
     frame_filled_ = 0;
     frames_in_row_ = 0;
     samples_fed_ = 0;

@@ -1,13 +1,6 @@
 #include "localiser.h"
 
-#include "library_notes.h"
-
 namespace iaassl_py {
-
-std::unique_ptr<ssl_stream::WindowStream> quiet_stream(const ssl_stream::StreamSettings &settings) {
-    const LibraryCall call;
-    return std::make_unique<ssl_stream::WindowStream>(settings);
-}
 
 namespace {
 // Talkers are followed in the directions only: the delay stream's frames carry none.
@@ -19,13 +12,7 @@ ssl_stream::StreamSettings in_mode(ssl_stream::StreamSettings settings, ssl_stre
 } // namespace
 
 Localiser::Localiser(const ssl_stream::StreamSettings &settings)
-    : settings_(settings), direction_(quiet_stream(in_mode(settings, ssl_stream::Mode::direction))) {}
-
-Localiser::~Localiser() {
-    const LibraryCall call;
-    direction_.reset();
-    delays_.reset();
-}
+    : settings_(settings), direction_(std::make_unique<ssl_stream::WindowStream>(in_mode(settings, ssl_stream::Mode::direction))) {}
 
 std::vector<ssl_stream::StreamRow> Localiser::feed(const SampleArray &samples) {
     const std::lock_guard<std::mutex> lock(turn_);
@@ -34,19 +21,17 @@ std::vector<ssl_stream::StreamRow> Localiser::feed(const SampleArray &samples) {
 
 std::vector<ssl_stream::StreamRow> Localiser::delays(const SampleArray &samples) {
     const std::lock_guard<std::mutex> lock(turn_);
-    if (!delays_) delays_ = quiet_stream(in_mode(settings_, ssl_stream::Mode::delays));
+    if (!delays_) delays_ = std::make_unique<ssl_stream::WindowStream>(in_mode(settings_, ssl_stream::Mode::delays));
     return run(*delays_, samples);
 }
 
 void Localiser::reset() {
     const std::lock_guard<std::mutex> lock(turn_);
-    const LibraryCall call;
     direction_->reset();
     if (delays_) delays_->reset();
 }
 
 std::vector<ssl_stream::StreamRow> Localiser::run(ssl_stream::WindowStream &stream, const SampleArray &samples) {
-    const LibraryCall call;
     std::vector<ssl_stream::StreamRow> rows;
     feed_samples(stream, samples, [&rows](const ssl_stream::StreamRow &row) { rows.push_back(row); });
     return rows;

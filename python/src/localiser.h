@@ -17,7 +17,6 @@ class Localiser {
 public:
     // A StreamError where the library refuses the settings.
     explicit Localiser(const ssl_stream::StreamSettings &settings);
-    ~Localiser();
     Localiser(const Localiser &) = delete;
     Localiser &operator=(const Localiser &) = delete;
 
@@ -39,9 +38,6 @@ private:
     std::unique_ptr<ssl_stream::WindowStream> direction_;
     std::unique_ptr<ssl_stream::WindowStream> delays_;
 };
-
-// A stream for `settings`, started with the library's notes hidden.
-std::unique_ptr<ssl_stream::WindowStream> quiet_stream(const ssl_stream::StreamSettings &settings);
 
 } // namespace iaassl_py
 

@@ -1,6 +1,5 @@
 #include "locate_file.h"
 
-#include "library_notes.h"
 #include "localiser.h"
 #include "sound_file.h"
 #include "stream_error.h"
@@ -12,11 +11,10 @@ constexpr std::int64_t kReadFrames = 4096;
 }
 
 FileRows locate_file(const std::string &path, const Options &options) {
-    const LibraryCall call; // from the stream's start to its end
     tools::SoundReader reader(path);
     if (!ssl_stream::supported_channels(reader.channels()))
         throw ssl_stream::StreamError("'" + path + "' " + ssl_stream::channels_problem(reader.channels()));
-    auto stream = quiet_stream(checked_settings(reader.channels(), reader.sample_rate(), options));
+    auto stream = std::make_unique<ssl_stream::WindowStream>(checked_settings(reader.channels(), reader.sample_rate(), options));
     if (const auto problem = ssl_stream::short_recording_problem(reader.frames(), stream->samples_per_row()))
         throw ssl_stream::StreamError(*problem);
     FileRows result{reader.sample_rate(), {}};

@@ -136,3 +136,20 @@ TEST(WindowStreamTest, NewSettingsStartWithTheNextWindow) {
     s.sample_rate = 48000;
     EXPECT_THROW(stream.change_settings(s), StreamError);
 }
+
+// The library's notes are dropped; what the caller prints, in its sink too, is not.
+TEST(WindowStreamTest, OnlyTheLibraryIsSilencedOnStandardOutput) {
+    const StreamSettings s = settings_for(4, ArrayShape::linear, Mode::direction);
+    const auto samples = scene_samples(s, 10, 16);
+    testing::internal::CaptureStdout();
+    std::FILE *before = stdout;
+    {
+        WindowStream stream(s);
+        stream.feed(samples.data(), samples.size() / 4, [](const StreamRow &) { std::printf("row\n"); });
+        stream.reset();
+    }
+    std::printf("after\n");
+    std::fflush(stdout);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "row\nrow\nafter\n");
+    EXPECT_EQ(stdout, before);
+}

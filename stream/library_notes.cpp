@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <mutex>
 
-namespace iaassl_py {
+namespace ssl_stream {
 
 namespace {
 thread_local bool in_library = false;
@@ -62,4 +62,8 @@ LibraryCall::~LibraryCall() {
     if (!outer_) take_filter_away();
 }
 
-} // namespace iaassl_py
+CallerCode::CallerCode() : outer_(in_library) { in_library = false; }
+
+CallerCode::~CallerCode() { in_library = outer_; }
+
+} // namespace ssl_stream
