@@ -44,6 +44,9 @@ constexpr std::size_t kQuietFramesNeeded = 20;
 constexpr double kSteadyShare = 0.4;
 // How far a frame's delays may lie from those of a talker speaking now and still be theirs.
 constexpr double kSpeakerReachSamples = 1.5;
+// A newcomer must be heard in this many frames within this long of being born.
+constexpr double kConfirmS = 1;
+constexpr std::int64_t kConfirmFrames = 8;
 // Two talkers closer than this are one.
 constexpr double kMergeDeg = 6;
 constexpr double kDecimal = 10;
@@ -113,6 +116,7 @@ void TalkerTracker::credit_frame(const std::int32_t *delays, const AngleSet &set
         return;
     }
     best->heard_frames.push_back(frame_);
+    ++best->heard_in_all;
     for (int p = 0; p < grid_.pairs(); ++p) {
         if (delays[p] == SSL_DELAY_REJECTED) continue;
         best->lag_sum[p] += delays[p];
@@ -149,7 +153,7 @@ void TalkerTracker::update() {
         update_speaking(t, strongest);
         if (t.window_angles.empty()) place_by_frames(t);
     }
-    maybe_give_birth(strongest);
+    maybe_give_birth(static_cast<double>(strongest));
     forget_silent();
 }
 
@@ -209,9 +213,8 @@ double TalkerTracker::birth_angle(int peak) const {
     return grid_.best_fit(sum.data(), count.data(), peak, kFitReachDeg);
 }
 
-void TalkerTracker::maybe_give_birth(std::size_t strongest) {
-    const double needed =
-        std::max(kBirthFrames, kBirthShare * static_cast<double>(strongest) * kUnexplainedSpanS / kSpeakSpanS);
+void TalkerTracker::maybe_give_birth(double strongest) {
+    const double needed = std::max(kBirthFrames, kBirthShare * strongest * kUnexplainedSpanS / kSpeakSpanS);
     double evidence = 0;
     for (const Unexplained &u : unexplained_) evidence += u.window_angle ? kWindowVotes : 1;
     if (evidence < needed) return;
@@ -238,15 +241,19 @@ void TalkerTracker::maybe_give_birth(std::size_t strongest) {
         if (oldest->speaking) return;
         tracks_.erase(oldest);
     }
-    Track born{steady ? kNoId : next_id_++, angle, {}, frame_, !steady, steady, {}, {}, {}};
+    Track born{steady ? kNoId : next_id_++, angle, {}, frame_, !steady, steady, {}, {}, {}, frame_, 0};
     tracks_.push_back(born);
 }
 
+// Those not heard for long are forgotten, and so is a newcomer heard too little to be a person:
+// a room's ringing after a word.
 void TalkerTracker::forget_silent() {
     const std::int64_t memory = frames_in(settings_.forget_s);
-    tracks_.erase(std::remove_if(tracks_.begin(), tracks_.end(),
-                                 [&](const Track &t) { return !t.speaking && frame_ - t.last_voiced > memory; }),
-                  tracks_.end());
+    const auto unheard = [&](const Track &t) {
+        const bool passing = !t.steady && frame_ - t.born >= frames_in(kConfirmS) && t.heard_in_all < kConfirmFrames;
+        return passing || (!t.speaking && frame_ - t.last_voiced > memory);
+    };
+    tracks_.erase(std::remove_if(tracks_.begin(), tracks_.end(), unheard), tracks_.end());
 }
 
 TalkerTracker::Track *TalkerTracker::nearest_track(double angle, double gate) {
@@ -271,6 +278,7 @@ void TalkerTracker::take_window_angle(double angle) {
         unexplained_.push_back(window);
         return;
     }
+    track->heard_in_all += static_cast<std::int64_t>(kWindowVotes);
     auto &kept = track->window_angles;
     kept.push_back(angle);
     if (kept.size() > kWindowAnglesKept) kept.pop_front();

@@ -44,6 +44,8 @@ private:
         // Delays heard from this talker lately, per pair: their sum and how many.
         std::array<double, kMaxPairs> lag_sum{};
         std::array<double, kMaxPairs> lag_count{};
+        std::int64_t born = 0;     // frame
+        std::int64_t heard_in_all = 0;
     };
 
     // Evidence of someone no known talker explains: a frame, or a window's angle.
@@ -62,7 +64,7 @@ private:
     double birth_angle(int peak) const;
     void take_window_angle(double angle);
     void place_by_frames(Track &track) const;
-    void maybe_give_birth(std::size_t strongest);
+    void maybe_give_birth(double strongest);
     void forget_silent();
     Track *nearest_track(double angle, double gate);
     double frame_seconds(std::int64_t frames) const;

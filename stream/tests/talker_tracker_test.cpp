@@ -140,8 +140,11 @@ TEST(TalkerTracker, MakesNoTalkerOfAReflectionAStrayWindowOrAFan) {
     Meeting m(line());
     m.run(1, {});
     m.run(3, {-20});
-    for (int f = 0; f < 3; ++f) m.frame(3000, 60.0); // a reflection's frames and then a window
+    for (int f = 0; f < 8; ++f) m.frame(3000, 60.0); // a reflection's burst, then a window
     m.run(3, {-20});
+    EXPECT_EQ(m.now().size(), 1u);
+    for (int f = 0; f < 8; ++f) m.frame(3000, 60.0); // the room ringing on after the last word
+    m.run(2, {});
     EXPECT_EQ(m.now().size(), 1u);
     Meeting fan(line());
     for (int f = 0; f < 4000; ++f) fan.frame(1000, 35.0);
