@@ -13,8 +13,11 @@ constexpr double kPi = 3.14159265358979323846;
 // frame still points at every direction within a sample of what it measured.
 constexpr double kLagTolerance = 1.0;
 
-// Samples by which microphone 0 hears a source at `degrees` later than microphone pair + 1,
-// in units of spacing / speed of sound; microphones placed as the library places them.
+double samples_per_spacing(const StreamSettings &settings) {
+    return settings.spacing_cm / 100 / speed_of_sound(settings.temperature_c) * settings.sample_rate;
+}
+
+// pair_lag() in units of spacing / speed of sound.
 double unit_lag(ArrayShape shape, int pair, double degrees) {
     const double s = std::sin(degrees * kPi / 180), c = std::cos(degrees * kPi / 180);
     if (shape == ArrayShape::linear) return -(pair + 1) * s;
@@ -24,18 +27,21 @@ double unit_lag(ArrayShape shape, int pair, double degrees) {
 }
 } // namespace
 
+double pair_lag(const StreamSettings &settings, int pair, double degrees) {
+    return samples_per_spacing(settings) * unit_lag(settings.shape, pair, degrees);
+}
+
 AngleGrid::AngleGrid(const StreamSettings &settings)
     : pairs_(settings.channels - 1), circular_(settings.shape == ArrayShape::circular),
       size_(circular_ ? 360 : 181), first_angle_(circular_ ? 0 : -90) {
-    const double samples_per_unit =
-        settings.spacing_cm / 100 / speed_of_sound(settings.temperature_c) * settings.sample_rate;
+    const double samples_per_unit = samples_per_spacing(settings);
     const double longest = circular_ ? samples_per_unit : pairs_ * samples_per_unit;
     max_lag_ = static_cast<int>(longest) + 1;
     lags_.assign(static_cast<std::size_t>(pairs_), std::vector<double>(static_cast<std::size_t>(size_)));
     within_.assign(static_cast<std::size_t>(pairs_), std::vector<AngleSet>(static_cast<std::size_t>(2 * max_lag_ + 1)));
     for (int p = 0; p < pairs_; ++p) {
         for (int g = 0; g < size_; ++g) {
-            const double lag = samples_per_unit * unit_lag(settings.shape, p, angle(g));
+            const double lag = pair_lag(settings, p, angle(g));
             lags_[p][g] = lag;
             for (int d = -max_lag_; d <= max_lag_; ++d)
                 if (std::fabs(d - lag) <= kLagTolerance) within_[p][d + max_lag_].set(static_cast<std::size_t>(g));
@@ -53,7 +59,7 @@ double AngleGrid::difference(double a, double b) const {
 }
 
 double AngleGrid::wrapped(double degrees) const {
-    if (!circular_) return degrees;
+    if (!circular_) return std::clamp(degrees, first_angle_, first_angle_ + size_ - 1);
     const double w = std::fmod(degrees, 360.0);
     return w < 0 ? w + 360.0 : w;
 }
@@ -101,7 +107,8 @@ double AngleGrid::best_fit(const double *lags, const double *weights, int near, 
     // The vertex of the parabola through the best point and its neighbours.
     const int left = point(best - 1), right = point(best + 1);
     const double l = cost(left), m = cost(best), r = cost(right), curve = l - 2 * m + r;
-    const double offset = left == best || right == best || curve <= 0 ? 0 : 0.5 * (l - r) / curve;
+    // Past a neighbour lies another point's reach, and a flat cost puts the vertex anywhere.
+    const double offset = left == best || right == best || curve <= 0 ? 0 : std::clamp(0.5 * (l - r) / curve, -0.5, 0.5);
     return wrapped(angle(best) + offset);
 }
 

@@ -15,6 +15,10 @@ constexpr int kMaxGridAngles = 360;
 constexpr int kMaxPairs = 3;
 using AngleSet = std::bitset<kMaxGridAngles>;
 
+// Samples by which microphone 0 hears a far-off source at `degrees` later than microphone
+// pair + 1, the microphones placed as the library places them.
+double pair_lag(const StreamSettings &settings, int pair, double degrees);
+
 class AngleGrid {
 public:
     explicit AngleGrid(const StreamSettings &settings);
@@ -28,7 +32,7 @@ public:
     int nearest(double degrees) const;
     // Signed difference a - b in degrees, the short way round on a circle.
     double difference(double a, double b) const;
-    // Degrees brought into the span the grid reports.
+    // Degrees brought into the span the grid reports: round a circle, or to a line's nearer end.
     double wrapped(double degrees) const;
 
     // The grid points from which a frame's delays could have come (delays of

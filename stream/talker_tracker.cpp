@@ -34,7 +34,7 @@ constexpr int kWindowShareAboveFloor = 10;
 // A window's angle belongs to the nearest talker this close.
 constexpr double kWindowGateDeg = 12;
 constexpr std::size_t kWindowAnglesKept = 9;
-constexpr double kInlierDeg = 4;
+constexpr double kInlierDeg = 10;
 // Delays heard from a talker are remembered this long, and place them where no window has.
 constexpr double kLagMemoryS = 5;
 constexpr int kFitReachDeg = 15;
@@ -55,7 +55,7 @@ constexpr int kNoId = 0;
 } // namespace
 
 TalkerTracker::TalkerTracker(const StreamSettings &settings, int first_id)
-    : grid_(settings), settings_(settings), next_id_(first_id),
+    : grid_(settings), library_(settings), settings_(settings), next_id_(first_id),
       speech_gate_(settings.channels, settings.sample_rate) {}
 
 bool TalkerTracker::adopt(const StreamSettings &settings) {
@@ -304,7 +304,7 @@ void TalkerTracker::take_window_angle(double angle) {
 const std::vector<Talker> &TalkerTracker::close_window(std::optional<int> angle) {
     const bool heard = window_frames_above_floor_ > 0 &&
                        window_frames_above_floor_ * kWindowShareAboveFloor >= window_frames_;
-    if (angle && heard) take_window_angle(grid_.wrapped(*angle));
+    if (angle && heard) take_window_angle(library_.source(*angle));
     window_frames_ = 0;
     window_frames_above_floor_ = 0;
     update();

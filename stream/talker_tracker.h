@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "angle_grid.h"
+#include "library_response.h"
 #include "speech_gate.h"
 #include "stream_settings.h"
 #include "talker.h"
@@ -72,6 +73,7 @@ private:
     void publish();
 
     AngleGrid grid_;
+    LibraryResponse library_;
     StreamSettings settings_;
     int next_id_;
     std::int64_t frame_ = 0;

@@ -14,10 +14,8 @@ using namespace ssl_stream;
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr int kRate = 16000;
 constexpr int kFrames = 32;
-constexpr double kSpeed = 331.0 + 0.6 * 25;
 constexpr double kWindowS = kFrames * kFrameSamples / double(kRate);
 constexpr int kWordFrames = 62, kVoicedFrames = 50;
 
@@ -41,7 +39,7 @@ public:
                 frame(voiced ? loudness : 20, voiced ? std::optional<double>(angles[f % angles.size()]) : std::nullopt);
             }
             std::optional<int> angle;
-            if (!angles.empty() && ++windows_ % window_angle_every == 0) angle = int(std::lround(angles[0]));
+            if (!angles.empty() && ++windows_ % window_angle_every == 0) angle = library_angle(angles[0]);
             log_.push_back({time_, tracker_.close_window(angle)});
             time_ += kWindowS;
         }
@@ -52,15 +50,14 @@ public:
         for (auto &x : samples) x = std::int16_t(noise(rng_));
         std::vector<std::int32_t> delays(std::size_t(s_.channels - 1), SSL_DELAY_REJECTED);
         if (from)
-            for (int p = 0; p < s_.channels - 1; ++p) delays[std::size_t(p)] = std::int32_t(std::lround(lag(p, *from)));
+            for (int p = 0; p < s_.channels - 1; ++p) delays[std::size_t(p)] = std::int32_t(std::lround(pair_lag(s_, p, *from)));
         tracker_.add_frame(samples.data(), delays.data());
     }
-    double lag(int p, double deg) const {
-        const double sn = std::sin(deg * kPi / 180), cs = std::cos(deg * kPi / 180);
-        const double unit = s_.spacing_cm / 100 / kSpeed * kRate;
-        if (s_.shape == ArrayShape::linear) return -(p + 1) * unit * sn;
-        const double circle[] = {0.5 * (cs - sn), -sn, -0.5 * (sn + cs)};
-        return unit * circle[p];
+    // The library's whole degree for a window of a source at `deg`, pulled as it pulls it.
+    std::optional<int> library_angle(double deg) const {
+        const auto reported = library_.reported(deg);
+        if (!reported) return std::nullopt;
+        return int(std::trunc(*reported));
     }
     const std::vector<Talker> &now() const { return log_.back().talkers; }
     double time() const { return time_; }
@@ -70,6 +67,7 @@ public:
 private:
     StreamSettings s_;
     TalkerTracker tracker_;
+    LibraryResponse library_{s_};
     std::mt19937 rng_;
     int windows_ = 0;
     int frames_ = 0;
@@ -182,3 +180,19 @@ TEST(TalkerTracker, KnowsAtMostItsLimitAndForgetsThoseNotHeard) {
 }
 
 } // namespace
+
+// A fit that ends at the edge of its search, where the cost still falls, stays there: the vertex
+// of a flat parabola once put a talker hundreds of degrees off a line.
+TEST(AngleGrid, BestFitStaysWithinItsSearchAndTheLine) {
+    const StreamSettings s = line();
+    const AngleGrid grid(s);
+    for (double source : {-89.0, -60.0, 85.0}) {
+        double lags[kMaxPairs], weights[kMaxPairs] = {1, 1, 1};
+        for (int p = 0; p < grid.pairs(); ++p) lags[p] = pair_lag(s, p, source) * 1.05;
+        for (int near : {0, 60, 100, 180}) {
+            const double fit = grid.best_fit(lags, weights, near, 15);
+            EXPECT_GE(fit, std::max(-90.0, grid.angle(near) - 15.5)) << source << " near " << near;
+            EXPECT_LE(fit, std::min(90.0, grid.angle(near) + 15.5)) << source << " near " << near;
+        }
+    }
+}
