@@ -24,7 +24,9 @@ std::vector<gint16> scene(int frames) {
     return samples;
 }
 
+// None stays none, as for a buffer without a PTS.
 GstClockTime after(GstClockTime start, gint64 samples) {
+    if (!GST_CLOCK_TIME_IS_VALID(start)) return start;
     return start + gst_util_uint64_scale(static_cast<guint64>(samples), GST_SECOND, kRate);
 }
 
@@ -202,6 +204,22 @@ GST_START_TEST(test_discontinuities_start_fresh_windows) {
 }
 GST_END_TEST;
 
+// Audio stamped from its second buffer on: the first PTS starts a fresh window, as a DISCONT does.
+GST_START_TEST(test_first_pts_starts_the_clock) {
+    constexpr size_t kWindow = 4 * 128;
+    const auto s = scene(20);
+    Bench b(kCaps4);
+    g_object_set(b.h->element, "frames", 4, nullptr);
+    b.push(s, 0, kOddBuffer, kOddBuffer, GST_CLOCK_TIME_NONE);
+    b.push(s, kOddBuffer, s.size() / 4, kOddBuffer, kFirstPts);
+    auto got = b.messages("iaassl-direction");
+    fail_unless_equals_uint64(got.size(), (s.size() / 4 - kOddBuffer) / kWindow);
+    for (size_t i = 0; i < got.size(); ++i)
+        fail_unless_equals_uint64(time_field(got[i], "timestamp"), after(kFirstPts, static_cast<gint64>(i * kWindow)));
+    free_all(got);
+}
+GST_END_TEST;
+
 // A DISCONT and a gap break the audio, not the talkers: after each direction, the talkers the core
 // gives for the same pieces. While playing, a change to delays mode is refused: it would not track.
 GST_START_TEST(test_talkers_follow_each_direction) {
@@ -294,6 +312,7 @@ static Suite *iaassllocate_suite() {
     tcase_add_test(tc, test_caps_and_passthrough);
     tcase_add_test(tc, test_messages_at_exact_times);
     tcase_add_test(tc, test_discontinuities_start_fresh_windows);
+    tcase_add_test(tc, test_first_pts_starts_the_clock);
     tcase_add_test(tc, test_talkers_follow_each_direction);
     tcase_add_test(tc, test_properties_refuse_out_of_range);
     tcase_add_test(tc, test_refused_formats);
