@@ -308,10 +308,25 @@ GstFlowReturn feed_buffer(GstBaseTransform *trans, GstBuffer *buffer) {
     return GST_FLOW_OK;
 }
 
+// A buffer that ends inside a frame has lost or gained bytes upstream: from there on no sample can
+// be told to be which microphone's, so the stream stops, as GStreamer's audio elements stop it.
+bool holds_whole_frames(GstBaseTransform *trans, GstBuffer *buffer) {
+    const gsize size = gst_buffer_get_size(buffer);
+    const int frame_bytes = GST_AUDIO_FILTER_BPF(trans);
+    if (size % static_cast<gsize>(frame_bytes) == 0) return true;
+    GST_ELEMENT_ERROR(trans, STREAM, FORMAT,
+                      ("a buffer of %" G_GSIZE_FORMAT " bytes is not a whole number of %d-byte frames (%d channels "
+                       "of 16-bit samples)",
+                       size, frame_bytes, GST_AUDIO_FILTER_CHANNELS(trans)),
+                      (nullptr));
+    return false;
+}
+
 // Called on passthrough too, with the buffer as it came: it is only read.
 GstFlowReturn transform_ip(GstBaseTransform *trans, GstBuffer *buffer) {
     LocateState &state = state_of(trans);
     if (!state.stream) return GST_FLOW_NOT_NEGOTIATED;
+    if (!holds_whole_frames(trans, buffer)) return GST_FLOW_ERROR;
     // A gap buffer's samples are made up: the audio after it starts afresh.
     if (GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_GAP)) {
         state.clock->forget();

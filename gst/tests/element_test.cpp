@@ -78,6 +78,18 @@ void free_all(std::vector<GstStructure *> &all) {
     for (GstStructure *s : all) gst_structure_free(s);
 }
 
+// The text of the first error on the bus.
+std::string error_text(GstBus *bus) {
+    GstMessage *m = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
+    fail_unless(m != nullptr, "no error");
+    GError *error = nullptr;
+    gst_message_parse_error(m, &error, nullptr);
+    std::string text = error->message;
+    g_error_free(error);
+    gst_message_unref(m);
+    return text;
+}
+
 // The rows the core gives for samples [0, end) of each of `ends` in turn, the audio broken before
 // each, to hold the element's against.
 std::vector<ssl_stream::StreamRow> core_rows(const std::vector<gint16> &s, int frames,
@@ -220,6 +232,19 @@ GST_START_TEST(test_first_pts_starts_the_clock) {
 }
 GST_END_TEST;
 
+// A buffer that ends inside a frame stops the stream, as GStreamer's audio elements do, with an
+// error that names the buffer's size and the frame's.
+GST_START_TEST(test_partial_frame_is_an_error) {
+    const auto s = scene(2);
+    Bench b(kCaps4);
+    fail_unless_equals_int(b.push(s, 0, 128, 128, 0), GST_FLOW_OK);
+    fail_unless_equals_int(gst_harness_push(b.h, gst_buffer_new_memdup(s.data(), 1027)), GST_FLOW_ERROR);
+    const std::string error = error_text(b.bus);
+    fail_unless(error.find("1027 bytes") != std::string::npos && error.find("8-byte frames") != std::string::npos,
+                "'%s' lacks the sizes", error.c_str());
+}
+GST_END_TEST;
+
 // A DISCONT and a gap break the audio, not the talkers: after each direction, the talkers the core
 // gives for the same pieces. While playing, a change to delays mode is refused: it would not track.
 GST_START_TEST(test_talkers_follow_each_direction) {
@@ -313,6 +338,7 @@ static Suite *iaassllocate_suite() {
     tcase_add_test(tc, test_messages_at_exact_times);
     tcase_add_test(tc, test_discontinuities_start_fresh_windows);
     tcase_add_test(tc, test_first_pts_starts_the_clock);
+    tcase_add_test(tc, test_partial_frame_is_an_error);
     tcase_add_test(tc, test_talkers_follow_each_direction);
     tcase_add_test(tc, test_properties_refuse_out_of_range);
     tcase_add_test(tc, test_refused_formats);
