@@ -24,9 +24,7 @@ std::vector<gint16> scene(int frames) {
     return samples;
 }
 
-// None stays none, as for a buffer without a PTS.
 GstClockTime after(GstClockTime start, gint64 samples) {
-    if (!GST_CLOCK_TIME_IS_VALID(start)) return start;
     return start + gst_util_uint64_scale(static_cast<guint64>(samples), GST_SECOND, kRate);
 }
 
@@ -80,14 +78,11 @@ void free_all(std::vector<GstStructure *> &all) {
 
 // The text of the first error on the bus.
 std::string error_text(GstBus *bus) {
-    GstMessage *m = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
+    g_autoptr(GstMessage) m = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
     fail_unless(m != nullptr, "no error");
-    GError *error = nullptr;
+    g_autoptr(GError) error = nullptr;
     gst_message_parse_error(m, &error, nullptr);
-    std::string text = error->message;
-    g_error_free(error);
-    gst_message_unref(m);
-    return text;
+    return error->message;
 }
 
 // The rows the core gives for samples [0, end) of each of `ends` in turn, the audio broken before
@@ -193,12 +188,15 @@ GST_START_TEST(test_discontinuities_start_fresh_windows) {
     const auto s = scene(40);
     Bench b(kCaps4);
     g_object_set(b.h->element, "frames", kFrames, nullptr);
-    // One and a half windows, then a DISCONT: the half window is dropped, not completed.
-    b.push(s, 0, kWindow * 3 / 2, kOddBuffer, 0, true);
+    // A buffer without a PTS, one and a half windows timed from the first PTS, then a DISCONT: the
+    // half window is dropped, not completed.
+    b.push(s, 0, kOddBuffer, kOddBuffer, GST_CLOCK_TIME_NONE);
+    b.push(s, kOddBuffer, kOddBuffer + kWindow * 3 / 2, kOddBuffer, kFirstPts);
     const GstClockTime restart = 50 * GST_SECOND + 3;
     b.push(s, 0, 2 * kWindow, kOddBuffer, restart, true);
     auto got = b.messages("iaassl-direction");
     fail_unless_equals_uint64(got.size(), 3);
+    fail_unless_equals_uint64(time_field(got[0], "timestamp"), kFirstPts);
     fail_unless_equals_uint64(time_field(got[1], "timestamp"), restart);
     fail_unless_equals_uint64(time_field(got[2], "timestamp"), after(restart, kWindow));
     free_all(got);
@@ -216,22 +214,6 @@ GST_START_TEST(test_discontinuities_start_fresh_windows) {
 }
 GST_END_TEST;
 
-// Audio stamped from its second buffer on: the first PTS starts a fresh window, as a DISCONT does.
-GST_START_TEST(test_first_pts_starts_the_clock) {
-    constexpr size_t kWindow = 4 * 128;
-    const auto s = scene(20);
-    Bench b(kCaps4);
-    g_object_set(b.h->element, "frames", 4, nullptr);
-    b.push(s, 0, kOddBuffer, kOddBuffer, GST_CLOCK_TIME_NONE);
-    b.push(s, kOddBuffer, s.size() / 4, kOddBuffer, kFirstPts);
-    auto got = b.messages("iaassl-direction");
-    fail_unless_equals_uint64(got.size(), (s.size() / 4 - kOddBuffer) / kWindow);
-    for (size_t i = 0; i < got.size(); ++i)
-        fail_unless_equals_uint64(time_field(got[i], "timestamp"), after(kFirstPts, static_cast<gint64>(i * kWindow)));
-    free_all(got);
-}
-GST_END_TEST;
-
 // A buffer that ends inside a frame stops the stream, as GStreamer's audio elements do, with an
 // error that names the buffer's size and the frame's.
 GST_START_TEST(test_partial_frame_is_an_error) {
@@ -240,8 +222,7 @@ GST_START_TEST(test_partial_frame_is_an_error) {
     fail_unless_equals_int(b.push(s, 0, 128, 128, 0), GST_FLOW_OK);
     fail_unless_equals_int(gst_harness_push(b.h, gst_buffer_new_memdup(s.data(), 1027)), GST_FLOW_ERROR);
     const std::string error = error_text(b.bus);
-    fail_unless(error.find("1027 bytes") != std::string::npos && error.find("8-byte frames") != std::string::npos,
-                "'%s' lacks the sizes", error.c_str());
+    fail_unless(error.find("1027 bytes is not a whole number of 8-byte frames") != std::string::npos, "%s", error.c_str());
 }
 GST_END_TEST;
 
@@ -336,7 +317,6 @@ static Suite *iaassllocate_suite() {
     tcase_add_test(tc, test_caps_and_passthrough);
     tcase_add_test(tc, test_messages_at_exact_times);
     tcase_add_test(tc, test_discontinuities_start_fresh_windows);
-    tcase_add_test(tc, test_first_pts_starts_the_clock);
     tcase_add_test(tc, test_partial_frame_is_an_error);
     tcase_add_test(tc, test_talkers_follow_each_direction);
     tcase_add_test(tc, test_properties_refuse_out_of_range);
