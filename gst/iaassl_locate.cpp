@@ -26,6 +26,10 @@ enum Property { PROP_0, PROP_GEOMETRY, PROP_SPACING, PROP_TEMPERATURE, PROP_GATE
 
 constexpr gboolean kDefaultPostMessages = TRUE;
 
+struct CapsUnref {
+    void operator()(GstCaps *caps) const { gst_caps_unref(caps); }
+};
+
 struct LocateState {
     // Set from any thread under the object lock; the streaming thread takes them up.
     StreamSettings requested;
@@ -36,6 +40,7 @@ struct LocateState {
     // The streaming thread's own.
     std::unique_ptr<ssl_stream::WindowStream> stream;
     std::optional<iaassl_gst::WindowClock> clock;
+    std::unique_ptr<GstCaps, CapsUnref> refused_caps;
 };
 
 } // namespace
@@ -219,6 +224,14 @@ bool posting(GstIaasslLocate *self) {
     return post;
 }
 
+// Upstream sends its caps again before each buffer it tries: a refusal of the same caps is said once.
+bool first_refusal(gpointer element, GstCaps *caps) {
+    auto &refused = state_of(element).refused_caps;
+    if (refused && gst_caps_is_equal(refused.get(), caps)) return false;
+    refused.reset(gst_caps_ref(caps));
+    return true;
+}
+
 // A caps change starts a new stream, a fresh run of talkers too: another rate or channel count
 // needs another library run.
 gboolean setup(GstAudioFilter *filter, const GstAudioInfo *info) {
@@ -229,22 +242,35 @@ gboolean setup(GstAudioFilter *filter, const GstAudioInfo *info) {
             take_requested(self, GST_AUDIO_INFO_CHANNELS(info), GST_AUDIO_INFO_RATE(info)));
     } catch (const ssl_stream::StreamError &e) {
         end_stream(self);
-        GST_ELEMENT_ERROR(self, LIBRARY, SETTINGS, ("%s", e.what()), (nullptr));
+        const std::unique_ptr<GstCaps, CapsUnref> caps(gst_audio_info_to_caps(info));
+        if (first_refusal(self, caps.get())) GST_ELEMENT_ERROR(self, LIBRARY, SETTINGS, ("%s", e.what()), (nullptr));
         return FALSE;
     }
     state.clock.emplace(GST_AUDIO_INFO_RATE(info));
+    state.refused_caps.reset();
     return TRUE;
 }
 
+// Only answers: an application or a peer may ask about caps it never sends.
 gboolean accept_caps(GstBaseTransform *trans, GstPadDirection direction, GstCaps *caps) {
     auto *parent_class = GST_BASE_TRANSFORM_CLASS(gst_iaassl_locate_parent_class);
     gboolean accepted = parent_class->accept_caps(trans, direction, caps);
     // Four channels without a channel-mask fit the template, but not an audio format.
     GstAudioInfo info;
     if (accepted && gst_caps_is_fixed(caps)) accepted = gst_audio_info_from_caps(&info, caps);
-    if (!accepted && direction == GST_PAD_SINK && gst_caps_is_fixed(caps))
-        GST_ELEMENT_ERROR(trans, CORE, NEGOTIATION, ("%s", iaassl_gst::refusal_message(caps).c_str()), (nullptr));
     return accepted;
+}
+
+// Caps sent are caps upstream has settled on: refused, negotiation has failed, and the pad turns
+// the event away before any element code sees it, so the refusal is said here, just before.
+GstPadProbeReturn refuse_sent_caps(GstPad *sinkpad, GstPadProbeInfo *info, gpointer element) {
+    GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS) return GST_PAD_PROBE_OK;
+    GstCaps *caps = nullptr;
+    gst_event_parse_caps(event, &caps);
+    if (!gst_pad_query_accept_caps(sinkpad, caps) && first_refusal(element, caps))
+        GST_ELEMENT_ERROR(element, CORE, NEGOTIATION, ("%s", iaassl_gst::refusal_message(caps).c_str()), (nullptr));
+    return GST_PAD_PROBE_OK;
 }
 
 // A flush or a gap: the audio that comes next does not go on from what came before.
@@ -308,10 +334,25 @@ GstFlowReturn feed_buffer(GstBaseTransform *trans, GstBuffer *buffer) {
     return GST_FLOW_OK;
 }
 
+// A buffer that ends inside a frame has lost or gained bytes upstream: from there on no sample can
+// be told to be which microphone's, so the stream stops, as GStreamer's audio elements stop it.
+bool holds_whole_frames(GstBaseTransform *trans, GstBuffer *buffer) {
+    const gsize size = gst_buffer_get_size(buffer);
+    const int frame_bytes = GST_AUDIO_FILTER_BPF(trans);
+    if (size % static_cast<gsize>(frame_bytes) == 0) return true;
+    GST_ELEMENT_ERROR(trans, STREAM, FORMAT,
+                      ("a buffer of %" G_GSIZE_FORMAT " bytes is not a whole number of %d-byte frames (%d channels "
+                       "of 16-bit samples)",
+                       size, frame_bytes, GST_AUDIO_FILTER_CHANNELS(trans)),
+                      (nullptr));
+    return false;
+}
+
 // Called on passthrough too, with the buffer as it came: it is only read.
 GstFlowReturn transform_ip(GstBaseTransform *trans, GstBuffer *buffer) {
     LocateState &state = state_of(trans);
     if (!state.stream) return GST_FLOW_NOT_NEGOTIATED;
+    if (!holds_whole_frames(trans, buffer)) return GST_FLOW_ERROR;
     // A gap buffer's samples are made up: the audio after it starts afresh.
     if (GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_GAP)) {
         state.clock->forget();
@@ -327,7 +368,10 @@ GstFlowReturn transform_ip(GstBaseTransform *trans, GstBuffer *buffer) {
 
 gboolean stop(GstBaseTransform *trans) {
     end_stream(GST_IAASSL_LOCATE(trans));
-    state_of(trans).clock.reset();
+    LocateState &state = state_of(trans);
+    state.clock.reset();
+    // A pipeline started again with the same caps hears the refusal again.
+    state.refused_caps.reset();
     return TRUE;
 }
 
@@ -365,4 +409,8 @@ static void gst_iaassl_locate_class_init(GstIaasslLocateClass *klass) {
     GST_AUDIO_FILTER_CLASS(klass)->setup = setup;
 }
 
-static void gst_iaassl_locate_init(GstIaasslLocate *self) { self->state = new LocateState; }
+static void gst_iaassl_locate_init(GstIaasslLocate *self) {
+    self->state = new LocateState;
+    gst_pad_add_probe(GST_BASE_TRANSFORM_SINK_PAD(self), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, refuse_sent_caps, self,
+                      nullptr);
+}

@@ -4,7 +4,8 @@ namespace iaassl_gst {
 
 bool WindowClock::breaks_continuity(GstClockTime pts, bool discont, std::int64_t samples_since_restart) const {
     if (!started_ || discont) return true;
-    if (!GST_CLOCK_TIME_IS_VALID(pts) || !GST_CLOCK_TIME_IS_VALID(origin_)) return false;
+    if (!GST_CLOCK_TIME_IS_VALID(pts)) return false;
+    if (!GST_CLOCK_TIME_IS_VALID(origin_)) return true;
     const GstClockTime expected = time_of(samples_since_restart);
     const GstClockTime distance = pts > expected ? pts - expected : expected - pts;
     return distance > duration_of(1) / 2;

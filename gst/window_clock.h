@@ -14,7 +14,8 @@ public:
     explicit WindowClock(int sample_rate) : sample_rate_(sample_rate) {}
 
     // Whether a buffer at `pts` does not go on from the `samples_since_restart` before it: the
-    // first buffer, a DISCONT, or a PTS more than half a sample away from where they end.
+    // first buffer, a DISCONT, the first PTS after unstamped audio (windows cannot be timed from a
+    // stamp partway through them), or a PTS more than half a sample away from where they end.
     bool breaks_continuity(GstClockTime pts, bool discont, std::int64_t samples_since_restart) const;
     // Sample 0 is at `pts` from now on (none when the buffer has no PTS).
     void restart(GstClockTime pts);

@@ -76,6 +76,15 @@ void free_all(std::vector<GstStructure *> &all) {
     for (GstStructure *s : all) gst_structure_free(s);
 }
 
+// The text of the first error on the bus.
+std::string error_text(GstBus *bus) {
+    g_autoptr(GstMessage) m = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
+    fail_unless(m != nullptr, "no error");
+    g_autoptr(GError) error = nullptr;
+    gst_message_parse_error(m, &error, nullptr);
+    return error->message;
+}
+
 // The rows the core gives for samples [0, end) of each of `ends` in turn, the audio broken before
 // each, to hold the element's against.
 std::vector<ssl_stream::StreamRow> core_rows(const std::vector<gint16> &s, int frames,
@@ -179,12 +188,15 @@ GST_START_TEST(test_discontinuities_start_fresh_windows) {
     const auto s = scene(40);
     Bench b(kCaps4);
     g_object_set(b.h->element, "frames", kFrames, nullptr);
-    // One and a half windows, then a DISCONT: the half window is dropped, not completed.
-    b.push(s, 0, kWindow * 3 / 2, kOddBuffer, 0, true);
+    // A buffer without a PTS, one and a half windows timed from the first PTS, then a DISCONT: the
+    // half window is dropped, not completed.
+    b.push(s, 0, kOddBuffer, kOddBuffer, GST_CLOCK_TIME_NONE);
+    b.push(s, kOddBuffer, kOddBuffer + kWindow * 3 / 2, kOddBuffer, kFirstPts);
     const GstClockTime restart = 50 * GST_SECOND + 3;
     b.push(s, 0, 2 * kWindow, kOddBuffer, restart, true);
     auto got = b.messages("iaassl-direction");
     fail_unless_equals_uint64(got.size(), 3);
+    fail_unless_equals_uint64(time_field(got[0], "timestamp"), kFirstPts);
     fail_unless_equals_uint64(time_field(got[1], "timestamp"), restart);
     fail_unless_equals_uint64(time_field(got[2], "timestamp"), after(restart, kWindow));
     free_all(got);
@@ -199,6 +211,18 @@ GST_START_TEST(test_discontinuities_start_fresh_windows) {
     fail_unless_equals_uint64(time_field(got[0], "timestamp"), late + 2 * GST_SECOND);
     fail_unless_equals_uint64(time_field(got[1], "timestamp"), late + 4 * GST_SECOND);
     free_all(got);
+}
+GST_END_TEST;
+
+// A buffer that ends inside a frame stops the stream, as GStreamer's audio elements do, with an
+// error that names the buffer's size and the frame's.
+GST_START_TEST(test_partial_frame_is_an_error) {
+    const auto s = scene(2);
+    Bench b(kCaps4);
+    fail_unless_equals_int(b.push(s, 0, 128, 128, 0), GST_FLOW_OK);
+    fail_unless_equals_int(gst_harness_push(b.h, gst_buffer_new_memdup(s.data(), 1027)), GST_FLOW_ERROR);
+    const std::string error = error_text(b.bus);
+    fail_unless(error.find("1027 bytes is not a whole number of 8-byte") != std::string::npos, "%s", error.c_str());
 }
 GST_END_TEST;
 
@@ -254,12 +278,15 @@ GST_START_TEST(test_properties_refuse_out_of_range) {
 }
 GST_END_TEST;
 
-// Offers `caps` and pushes a buffer: refused as not-negotiated, with an error that names both sides.
+// Asks about `caps`, then sends them and pushes a buffer: asking posts nothing; the caps sent are
+// refused as not-negotiated, with an error that names both sides.
 static void expect_refused(const char *caps, const char *geometry, const char *said) {
     Bench b(nullptr);
     gst_util_set_object_arg(G_OBJECT(b.h->element), "geometry", geometry);
     gst_harness_push_event(b.h, gst_event_new_stream_start("refused"));
     GstCaps *offered = gst_caps_from_string(caps);
+    gst_pad_peer_query_accept_caps(b.h->srcpad, offered);
+    fail_if(gst_bus_have_pending(b.bus), "a query for %s posted a message", caps);
     gst_harness_push_event(b.h, gst_event_new_caps(offered));
     gst_caps_unref(offered);
     GstSegment segment;
@@ -267,13 +294,9 @@ static void expect_refused(const char *caps, const char *geometry, const char *s
     gst_harness_push_event(b.h, gst_event_new_segment(&segment));
     fail_unless_equals_int(gst_harness_push(b.h, gst_buffer_new_allocate(nullptr, 1024, nullptr)),
                            GST_FLOW_NOT_NEGOTIATED);
-    GstMessage *m = gst_bus_pop_filtered(b.bus, GST_MESSAGE_ERROR);
-    fail_unless(m != nullptr, "no error for %s", caps);
-    GError *error = nullptr;
-    gst_message_parse_error(m, &error, nullptr);
-    fail_unless(strstr(error->message, said) != nullptr, "'%s' lacks '%s'", error->message, said);
-    g_error_free(error);
-    gst_message_unref(m);
+    const std::string error = error_text(b.bus);
+    fail_unless(error.find(said) != std::string::npos, "'%s' lacks '%s'", error.c_str(), said);
+    fail_if(gst_bus_pop_filtered(b.bus, GST_MESSAGE_ERROR), "the refusal of %s said again", caps);
 }
 
 GST_START_TEST(test_refused_formats) {
@@ -294,6 +317,7 @@ static Suite *iaassllocate_suite() {
     tcase_add_test(tc, test_caps_and_passthrough);
     tcase_add_test(tc, test_messages_at_exact_times);
     tcase_add_test(tc, test_discontinuities_start_fresh_windows);
+    tcase_add_test(tc, test_partial_frame_is_an_error);
     tcase_add_test(tc, test_talkers_follow_each_direction);
     tcase_add_test(tc, test_properties_refuse_out_of_range);
     tcase_add_test(tc, test_refused_formats);
