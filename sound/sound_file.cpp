@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "sample_convert.h"
+#include "wav_header.h"
 
 namespace ssl_sound {
 
@@ -29,6 +30,18 @@ bool names_flac(const std::string &path) {
     return path.size() >= 5 && path.compare(path.size() - 5, 5, ".flac") == 0;
 }
 
+// WAV encodings whose every block is one frame, which the header's data size then counts.
+bool frame_per_block_wav(int format) {
+    const int major = format & SF_FORMAT_TYPEMASK;
+    if (major != SF_FORMAT_WAV && major != SF_FORMAT_WAVEX) return false;
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8: case SF_FORMAT_PCM_U8: case SF_FORMAT_PCM_16: case SF_FORMAT_PCM_24:
+    case SF_FORMAT_PCM_32: case SF_FORMAT_FLOAT: case SF_FORMAT_DOUBLE: case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW: return true;
+    default: return false;
+    }
+}
+
 } // namespace
 
 SoundReader::SoundReader(const std::string &path) : path_(path) {
@@ -40,6 +53,10 @@ SoundReader::SoundReader(const std::string &path) : path_(path) {
     file_ = sf_open(path.c_str(), SFM_READ, &info_);
     if (file_ == nullptr)
         throw SoundFileError("cannot read '" + path + "': " + sf_strerror(nullptr));
+    // libsndfile counts only the frames a WAV file holds; a pipe's header may only guess.
+    if (S_ISREG(st.st_mode) && frame_per_block_wav(info_.format))
+        if (const auto declared = wav_declared_frames(path); declared && *declared > info_.frames)
+            info_.frames = *declared;
 }
 
 SoundReader::~SoundReader() { sf_close(file_); }

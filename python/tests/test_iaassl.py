@@ -244,6 +244,17 @@ class TestBadInput:
         tool = subprocess.run(EMULATOR + [LOCATE, path, *flags], capture_output=True, text=True)
         assert tool.returncode != 0 and message in tool.stderr
 
+    def test_a_wav_cut_short_of_its_header_is_refused(self, scenes, tmp_path):
+        path, _ = scenes["linear4"]
+        whole = Path(path).read_bytes()
+        cut = tmp_path / "cut.wav"
+        cut.write_bytes(whole[:len(whole) // 2 + 3])
+        with wave.open(str(path)) as w:
+            frames = w.getnframes()
+        with pytest.raises(OSError, match=rf"^cannot read '{re.escape(str(cut))}': it ends after \d+ of the "
+                                          rf"{frames} frames it declares$"):
+            iaassl.locate(cut)
+
 
 class TestThreads:
     def test_other_threads_run_while_the_library_does(self, scenes):

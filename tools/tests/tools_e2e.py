@@ -450,19 +450,24 @@ class BadInput(ToolTest):
             f.write(b"RIFF\x24\x00\x00\x00WAVEfmt ")
         self.assert_refused([cut], "cut.wav", "cannot read")
 
-    def test_damaged_or_cut_flac_is_an_error_after_the_rows_it_gave(self):
+    def test_damaged_or_cut_files_are_an_error_after_the_rows_they_gave(self):
         flac = self.scene("whole.flac", "--duration", 3, "--angle", 20)
+        wav = self.scene("whole.wav", "--duration", 3, "--angle", 20)
         intact = run(LOCATE, flac, "--format", "csv").stdout
         with open(flac, "rb") as f:
             data = bytearray(f.read())
-        # Cut by a byte, cut where a frame starts (the decoder sees a clean end) and scrambled.
+        with open(wav, "rb") as f:
+            streamed = bytearray(f.read())
+        # Cut by a byte, cut where a frame starts (the decoder sees a clean end) and scrambled;
+        # a WAV cut mid-frame, whose header still counts every frame.
         flipped = bytearray(data)
         middle = len(data) * 2 // 3
         flipped[middle:middle + 100] = bytes(b ^ 0x55 for b in flipped[middle:middle + 100])
-        damages = {"byte": data[:-1], "frame": data[:data.rfind(b"\xff\xf8")], "flipped": flipped}
+        damages = {"byte.flac": data[:-1], "frame.flac": data[:data.rfind(b"\xff\xf8")], "flipped.flac": flipped,
+                   "half.wav": streamed[:len(streamed) // 2 + 3]}
         for name, damaged in damages.items():
             with self.subTest(name):
-                path = self.path(f"{name}.flac")
+                path = self.path(name)
                 with open(path, "wb") as f:
                     f.write(damaged)
                 result = run(LOCATE, path, "--format", "csv", check=False)
@@ -472,9 +477,6 @@ class BadInput(ToolTest):
                 self.assertTrue(intact.startswith(result.stdout), result.stdout)
                 self.assertGreater(len(result.stdout.splitlines()), 2)
         # A recorder writing to a pipe cannot know the length: its header's guess is no damage.
-        wav = self.scene("whole.wav", "--duration", 3, "--angle", 20)
-        with open(wav, "rb") as f:
-            streamed = bytearray(f.read())
         at = streamed.find(b"data") + 4
         streamed[at:at + 4] = struct.pack("<I", 0x7FFFFFFF)
         piped = subprocess.run([*EMULATOR, LOCATE, "/dev/stdin", "--format", "csv"], input=bytes(streamed),
