@@ -506,11 +506,11 @@ class BadInput(ToolTest):
                 wav = self.scene("odd.wav", "--rate", rate, "--duration", 0.5)
                 self.assert_refused([wav], str(rate), *RATES)
 
-    def test_spacing_that_is_not_positive(self):
+    def test_spacing_outside_what_an_array_can_be(self):
         wav = self.scene("ok.wav", "--duration", 0.5)
-        for spacing in ("0", "-2", "-0.0", "abc", "inf", "1e400", "nan"):
+        for spacing in ("0", "-2", "-0.0", "abc", "inf", "1e400", "nan", "1e300", "1e-300", "0.4", "25.5"):
             with self.subTest(spacing=spacing):
-                self.assert_refused([wav, "--spacing=" + spacing], "--spacing", "positive")
+                self.assert_refused([wav, "--spacing=" + spacing], "--spacing", "from 0.5 to 25")
 
     def test_tracking_options_that_mean_nothing(self):
         wav = self.scene("ok.wav", "--duration", 0.5)
@@ -542,8 +542,8 @@ class BadInput(ToolTest):
             (["--room", 3, 3, 3, "--distance", 2.5], "leaves the room"),
             (["--room", 6, 4, 3, "--angle", -90, "--angle-end", 90, "--distance", 2.3],
              "leaves the room"),
-            (["--spacing", 0], "positive"),
-            (["--spacing", "inf"], "positive"),
+            (["--spacing", 0], "from 0.5 to 25"),
+            (["--spacing", "inf"], "from 0.5 to 25"),
             (["--angle", "nan"], "--angle"),
             (["--angle", "inf"], "--angle"),
             (["--angle-end", "nan"], "--angle-end"),
