@@ -92,7 +92,8 @@ void install_properties(GObjectClass *object_class) {
         object_class, PROP_SPACING,
         g_param_spec_double("spacing", "Spacing",
                             "Distance between neighbouring microphones in cm; the diameter of a circular array",
-                            G_MINDOUBLE, G_MAXDOUBLE, defaults.spacing_cm, kPropertyFlags));
+                            ssl_stream::kSpacingCm.lowest, ssl_stream::kSpacingCm.highest, defaults.spacing_cm,
+                            kPropertyFlags));
     g_object_class_install_property(object_class, PROP_TEMPERATURE,
                                     int_property("temperature", "Temperature", "Air temperature in degrees Celsius, for the speed of sound",
                                                  ssl_stream::kTemperatureC, defaults.temperature_c));

@@ -39,11 +39,15 @@ struct StreamSettings {
 constexpr double speed_of_sound(double celsius) { return 331.0 + 0.6 * celsius; }
 
 // The ranges the options take, for the faces that check a value before it reaches a stream.
-// Spacing is any positive number of centimetres.
 struct OptionRange {
     double lowest;
     double highest;
 };
+// Centimetres between neighbouring microphones (a circle's diameter). Microphone packages keep
+// any two some 0.5 cm apart, where a neighbouring pair's delay is already under one sample at
+// every rate. At 25 cm the largest pair of a 4-microphone line (75 cm apart, at 48 kHz and
+// -40 °C) lags by 117 samples: the library searches at most 127 in its 128-sample frames.
+constexpr OptionRange kSpacingCm{0.5, 25};
 constexpr OptionRange kTemperatureC{-40, 60};
 constexpr OptionRange kGateDb{-80, 0};
 constexpr OptionRange kFramesPerDecision{1, 1 << 20};

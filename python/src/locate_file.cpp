@@ -11,7 +11,7 @@ constexpr std::int64_t kReadFrames = 4096;
 }
 
 FileRows locate_file(const std::string &path, const Options &options) {
-    tools::SoundReader reader(path);
+    ssl_sound::SoundReader reader(path);
     if (!ssl_stream::supported_channels(reader.channels()))
         throw ssl_stream::StreamError("'" + path + "' " + ssl_stream::channels_problem(reader.channels()));
     auto stream = std::make_unique<ssl_stream::WindowStream>(checked_settings(reader.channels(), reader.sample_rate(), options));

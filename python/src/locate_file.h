@@ -1,4 +1,4 @@
-// A whole recording located as the tool locates it: read with the tool's reader, frame after
+// A whole recording located as the tool locates it: read with the reader the tool shares, frame after
 // frame, with the library chosen by the file's channel count.
 #ifndef IAASSL_PY_LOCATE_FILE_H
 #define IAASSL_PY_LOCATE_FILE_H
@@ -16,7 +16,7 @@ struct FileRows {
     std::vector<ssl_stream::StreamRow> rows;
 };
 
-// A tools::ToolError where the file cannot be read, a StreamError where its layout or the
+// A SoundFileError where the file cannot be read, a StreamError where its layout or the
 // options are refused, both worded as the tool words them.
 FileRows locate_file(const std::string &path, const Options &options);
 

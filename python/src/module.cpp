@@ -12,8 +12,8 @@
 #include "localiser.h"
 #include "numpy_samples.h"
 #include "python_rows.h"
+#include "sound_file.h"
 #include "stream_error.h"
-#include "tool_error.h"
 
 namespace py = pybind11;
 using ssl_stream::StreamError;
@@ -104,7 +104,7 @@ PYBIND11_MODULE(_core, m) {
             if (raised) std::rethrow_exception(raised);
         } catch (const StreamError &e) {
             PyErr_SetString(PyExc_ValueError, e.what());
-        } catch (const tools::ToolError &e) {
+        } catch (const ssl_sound::SoundFileError &e) {
             PyErr_SetString(PyExc_OSError, e.what());
         }
     });

@@ -1,6 +1,5 @@
 #include "settings_check.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "stream_error.h"
@@ -20,13 +19,6 @@ template <typename Number> Number within(const char *name, Number value, ssl_str
         throw ssl_stream::StreamError(std::string(name) + ": value " + number_text(value) +
                                       " not in range " + number_text(range.lowest) + " to " +
                                       number_text(range.highest));
-    return value;
-}
-
-double positive(const char *name, double value) {
-    if (!std::isfinite(value) || value <= 0)
-        throw ssl_stream::StreamError(std::string(name) + ": must be a positive number, not " +
-                                      number_text(value));
     return value;
 }
 
@@ -54,7 +46,7 @@ ssl_stream::StreamSettings checked_settings(int channels, int rate, const Option
     settings.channels = channels;
     settings.sample_rate = rate;
     settings.shape = ssl_stream::parse_shape(options.geometry);
-    settings.spacing_cm = positive("spacing_cm", options.spacing_cm);
+    settings.spacing_cm = within("spacing_cm", options.spacing_cm, ssl_stream::kSpacingCm);
     settings.temperature_c = within("temperature", options.temperature, ssl_stream::kTemperatureC);
     settings.gate_db = within("gate_db", options.gate_db, ssl_stream::kGateDb);
     settings.frames = within("frames", options.frames, ssl_stream::kFramesPerDecision);

@@ -201,7 +201,9 @@ BAD_CALLS = [
     (lambda: iaassl.Localiser(channels=2, geometry="circular"), ValueError,
      "a 2-channel recording needs --geometry linear"),
     (lambda: iaassl.Localiser(geometry="square"), ValueError, "unknown geometry 'square' (use linear or circular)"),
-    (lambda: iaassl.Localiser(spacing_cm=float("nan")), ValueError, "spacing_cm: must be a positive number, not nan"),
+    (lambda: iaassl.Localiser(spacing_cm=float("nan")), ValueError, "spacing_cm: value nan not in range 0.5 to 25"),
+    (lambda: iaassl.Localiser(spacing_cm=1e300), ValueError, "spacing_cm: value 1e+300 not in range 0.5 to 25"),
+    (lambda: iaassl.Localiser(spacing_cm=1e-300), ValueError, "spacing_cm: value 1e-300 not in range 0.5 to 25"),
     (lambda: iaassl.Localiser(temperature=61), ValueError, "temperature: value 61 not in range -40 to 60"),
     (lambda: iaassl.Localiser(gate_db=1), ValueError, "gate_db: value 1 not in range -80 to 0"),
     (lambda: iaassl.Localiser(frames=0), ValueError, "frames: value 0 not in range 1 to 1048576"),
@@ -243,6 +245,17 @@ class TestBadInput:
             iaassl.locate(path, **options)
         tool = subprocess.run(EMULATOR + [LOCATE, path, *flags], capture_output=True, text=True)
         assert tool.returncode != 0 and message in tool.stderr
+
+    def test_a_wav_cut_short_of_its_header_is_refused(self, scenes, tmp_path):
+        path, _ = scenes["linear4"]
+        whole = Path(path).read_bytes()
+        cut = tmp_path / "cut.wav"
+        cut.write_bytes(whole[:len(whole) // 2 + 3])
+        with wave.open(str(path)) as w:
+            frames = w.getnframes()
+        with pytest.raises(OSError, match=rf"^cannot read '{re.escape(str(cut))}': it ends after \d+ of the "
+                                          rf"{frames} frames it declares$"):
+            iaassl.locate(cut)
 
 
 class TestThreads:

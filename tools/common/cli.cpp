@@ -55,7 +55,7 @@ void add_array_options(CLI::App &app, ArrayOptions &options) {
         ->capture_default_str();
     app.add_option("--spacing", options.spacing_cm,
                    "Microphone spacing in cm (the diameter of a circular array)")
-        ->check(positive_number())
+        ->check(number_between(ssl_stream::kSpacingCm.lowest, ssl_stream::kSpacingCm.highest))
         ->capture_default_str();
     // Frost is real outdoors: the library reads the 32-bit field as a signed value.
     app.add_option("--temperature", options.temperature_c, "Air temperature in degrees Celsius")

@@ -25,7 +25,7 @@ public:
     }
 
 private:
-    SoundReader reader_;
+    ssl_sound::SoundReader reader_;
     bool stream_;
 };
 

@@ -13,6 +13,10 @@
 
 namespace tools {
 
+using ssl_sound::SampleFormat;
+using ssl_sound::SoundWriter;
+using ssl_sound::ensure_room_for;
+
 namespace {
 // Headroom, so that sensor noise on top of the peak does not clip.
 constexpr double kPeak = 0.5;

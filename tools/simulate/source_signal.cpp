@@ -62,7 +62,7 @@ private:
     }
 
     std::string path_;
-    SoundReader reader_;
+    ssl_sound::SoundReader reader_;
     std::int64_t length_ = 0;
 };
 } // namespace

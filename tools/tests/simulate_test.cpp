@@ -13,6 +13,9 @@
 #include "tool_error.h"
 
 using namespace tools;
+using ssl_sound::SampleFormat;
+using ssl_sound::SoundReader;
+using ssl_sound::SoundWriter;
 
 namespace {
 constexpr double kPi = 3.14159265358979323846;

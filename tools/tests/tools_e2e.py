@@ -450,19 +450,24 @@ class BadInput(ToolTest):
             f.write(b"RIFF\x24\x00\x00\x00WAVEfmt ")
         self.assert_refused([cut], "cut.wav", "cannot read")
 
-    def test_damaged_or_cut_flac_is_an_error_after_the_rows_it_gave(self):
+    def test_damaged_or_cut_files_are_an_error_after_the_rows_they_gave(self):
         flac = self.scene("whole.flac", "--duration", 3, "--angle", 20)
+        wav = self.scene("whole.wav", "--duration", 3, "--angle", 20)
         intact = run(LOCATE, flac, "--format", "csv").stdout
         with open(flac, "rb") as f:
             data = bytearray(f.read())
-        # Cut by a byte, cut where a frame starts (the decoder sees a clean end) and scrambled.
+        with open(wav, "rb") as f:
+            streamed = bytearray(f.read())
+        # Cut by a byte, cut where a frame starts (the decoder sees a clean end) and scrambled;
+        # a WAV cut mid-frame, whose header still counts every frame.
         flipped = bytearray(data)
         middle = len(data) * 2 // 3
         flipped[middle:middle + 100] = bytes(b ^ 0x55 for b in flipped[middle:middle + 100])
-        damages = {"byte": data[:-1], "frame": data[:data.rfind(b"\xff\xf8")], "flipped": flipped}
+        damages = {"byte.flac": data[:-1], "frame.flac": data[:data.rfind(b"\xff\xf8")], "flipped.flac": flipped,
+                   "half.wav": streamed[:len(streamed) // 2 + 3]}
         for name, damaged in damages.items():
             with self.subTest(name):
-                path = self.path(f"{name}.flac")
+                path = self.path(name)
                 with open(path, "wb") as f:
                     f.write(damaged)
                 result = run(LOCATE, path, "--format", "csv", check=False)
@@ -472,9 +477,6 @@ class BadInput(ToolTest):
                 self.assertTrue(intact.startswith(result.stdout), result.stdout)
                 self.assertGreater(len(result.stdout.splitlines()), 2)
         # A recorder writing to a pipe cannot know the length: its header's guess is no damage.
-        wav = self.scene("whole.wav", "--duration", 3, "--angle", 20)
-        with open(wav, "rb") as f:
-            streamed = bytearray(f.read())
         at = streamed.find(b"data") + 4
         streamed[at:at + 4] = struct.pack("<I", 0x7FFFFFFF)
         piped = subprocess.run([*EMULATOR, LOCATE, "/dev/stdin", "--format", "csv"], input=bytes(streamed),
@@ -504,11 +506,11 @@ class BadInput(ToolTest):
                 wav = self.scene("odd.wav", "--rate", rate, "--duration", 0.5)
                 self.assert_refused([wav], str(rate), *RATES)
 
-    def test_spacing_that_is_not_positive(self):
+    def test_spacing_outside_what_an_array_can_be(self):
         wav = self.scene("ok.wav", "--duration", 0.5)
-        for spacing in ("0", "-2", "-0.0", "abc", "inf", "1e400", "nan"):
+        for spacing in ("0", "-2", "-0.0", "abc", "inf", "1e400", "nan", "1e300", "1e-300", "0.4", "25.5"):
             with self.subTest(spacing=spacing):
-                self.assert_refused([wav, "--spacing=" + spacing], "--spacing", "positive")
+                self.assert_refused([wav, "--spacing=" + spacing], "--spacing", "from 0.5 to 25")
 
     def test_tracking_options_that_mean_nothing(self):
         wav = self.scene("ok.wav", "--duration", 0.5)
@@ -540,8 +542,8 @@ class BadInput(ToolTest):
             (["--room", 3, 3, 3, "--distance", 2.5], "leaves the room"),
             (["--room", 6, 4, 3, "--angle", -90, "--angle-end", 90, "--distance", 2.3],
              "leaves the room"),
-            (["--spacing", 0], "positive"),
-            (["--spacing", "inf"], "positive"),
+            (["--spacing", 0], "from 0.5 to 25"),
+            (["--spacing", "inf"], "from 0.5 to 25"),
             (["--angle", "nan"], "--angle"),
             (["--angle", "inf"], "--angle"),
             (["--angle-end", "nan"], "--angle-end"),

@@ -1,15 +1,22 @@
 // libsndfile behind a small interface: any format it reads, converted to what the caller wants.
-#ifndef TOOLS_SOUND_FILE_H
-#define TOOLS_SOUND_FILE_H
+#ifndef SSL_SOUND_SOUND_FILE_H
+#define SSL_SOUND_SOUND_FILE_H
 
 #include <sndfile.h>
 
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-namespace tools {
+namespace ssl_sound {
+
+// A file that cannot be read or written as asked, worded for the person who named it.
+class SoundFileError : public std::runtime_error {
+public:
+    explicit SoundFileError(const std::string &message) : std::runtime_error(message) {}
+};
 
 class SoundReader {
 public:
@@ -68,6 +75,6 @@ private:
     SNDFILE *file_ = nullptr;
 };
 
-} // namespace tools
+} // namespace ssl_sound
 
 #endif
