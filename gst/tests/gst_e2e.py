@@ -156,7 +156,7 @@ class SameRowsAsTheTool(unittest.TestCase):
         with open(os.path.join(SOURCE_DIR, "README.md")) as readme, open(EXAMPLE) as example:
             self.assertTrue(f"```python\n{example.read()}```" in readme.read(), "README shows another example")
         recording = self.scene("scene.wav", 4, "linear", 16000, -50)
-        # The library's notes share standard output with the example's lines.
+        # The example's lines of directions, whatever else it prints.
         printed = [line.split() for line in run(["/usr/bin/python3", EXAMPLE, recording]).splitlines()
                    if re.match(r"\d+\.\d{3} s ", line)]
         want = [[f"{r['time_s']:.3f}", "s", r["outcome"]] + ([str(r["angle"])] if r["angle"] is not None else [])
