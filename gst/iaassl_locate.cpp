@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include <stream_error.h>
 #include <window_stream.h>
@@ -233,6 +234,11 @@ bool first_refusal(gpointer element, GstCaps *caps) {
     return true;
 }
 
+// The library's notes, in the element's debug category: an element never writes to stdout.
+ssl_stream::NoteReceiver notes_of(GstIaasslLocate *self) {
+    return [self](std::string_view note) { GST_DEBUG_OBJECT(self, "%.*s", static_cast<int>(note.size()), note.data()); };
+}
+
 // A caps change starts a new stream, a fresh run of talkers too: another rate or channel count
 // needs another library run.
 gboolean setup(GstAudioFilter *filter, const GstAudioInfo *info) {
@@ -240,7 +246,7 @@ gboolean setup(GstAudioFilter *filter, const GstAudioInfo *info) {
     LocateState &state = *self->state;
     try {
         state.stream = std::make_unique<ssl_stream::WindowStream>(
-            take_requested(self, GST_AUDIO_INFO_CHANNELS(info), GST_AUDIO_INFO_RATE(info)));
+            take_requested(self, GST_AUDIO_INFO_CHANNELS(info), GST_AUDIO_INFO_RATE(info)), notes_of(self));
     } catch (const ssl_stream::StreamError &e) {
         end_stream(self);
         const std::unique_ptr<GstCaps, CapsUnref> caps(gst_audio_info_to_caps(info));

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 
-#include "library_notes.h"
 #include "stream_error.h"
 
 namespace ssl_stream {
@@ -16,8 +16,8 @@ std::string hex(std::int32_t code) {
     return text;
 }
 
-std::size_t buffer_words(const SslLibrary &library) {
-    const LibraryCall call; // the library tells the size it asks for
+std::size_t buffer_words(const SslLibrary &library, const NoteReceiver &notes) {
+    const LibraryCall call(notes); // the library tells the size it asks for
     return (library.get_buffer_size() + 3) / 4;
 }
 
@@ -29,18 +29,18 @@ const StreamSettings &checked(const StreamSettings &settings) {
 }
 } // namespace
 
-WindowStream::WindowStream(const StreamSettings &settings)
-    : settings_(checked(settings)), library_(settings.channels),
-      memory_(buffer_words(library_)),
+WindowStream::WindowStream(const StreamSettings &settings, NoteReceiver notes)
+    : settings_(checked(settings)), notes_(std::move(notes)), library_(settings.channels),
+      memory_(buffer_words(library_, notes_)),
       frame_(static_cast<std::size_t>(kFrameSamples * settings.channels)),
       library_delays_(static_cast<std::size_t>(settings.channels - 1)) {
-    const LibraryCall call;
+    const LibraryCall call(notes_);
     start_library();
     start_tracker();
 }
 
 WindowStream::~WindowStream() {
-    const LibraryCall call;
+    const LibraryCall call(notes_);
     library_.free(handle_);
 }
 
@@ -74,7 +74,7 @@ void WindowStream::start_library() {
 }
 
 void WindowStream::feed(const std::int16_t *interleaved, std::size_t frames, const RowSink &sink) {
-    const LibraryCall call;
+    const LibraryCall call(notes_);
     const std::size_t channels = static_cast<std::size_t>(settings_.channels);
     std::size_t left = frames * channels;
     while (left > 0) {
@@ -145,7 +145,7 @@ void WindowStream::reset() {
 }
 
 void WindowStream::break_continuity() {
-    const LibraryCall call;
+    const LibraryCall call(notes_);
     frame_filled_ = 0;
     frames_in_row_ = 0;
     samples_fed_ = 0;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "library_notes.h"
 #include "outcome.h"
 #include "ssl_library.h"
 #include "stream_settings.h"
@@ -34,8 +35,9 @@ using RowSink = std::function<void(const StreamRow &)>;
 
 class WindowStream {
 public:
-    // A StreamError, worded for the user, where the library refuses the settings.
-    explicit WindowStream(const StreamSettings &settings);
+    // A StreamError, worded for the user, where the library refuses the settings. The library's
+    // notes go to `notes` from the start, the library's first call included.
+    explicit WindowStream(const StreamSettings &settings, NoteReceiver notes = {});
     ~WindowStream();
     WindowStream(const WindowStream &) = delete;
     WindowStream &operator=(const WindowStream &) = delete;
@@ -72,6 +74,7 @@ private:
 
     StreamSettings settings_;
     std::optional<StreamSettings> pending_settings_;
+    NoteReceiver notes_;
     SslLibrary library_;
     std::vector<std::uint32_t> memory_;
     SSL_HANDLE handle_ = nullptr;

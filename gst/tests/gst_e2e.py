@@ -121,10 +121,15 @@ class SameRowsAsTheTool(unittest.TestCase):
         sources = f"filesrc location={first} ! wavparse ! c. filesrc location={second} ! wavparse ! c."
         got = element_rows(f"concat name=c ! iaassllocate frames=12 ! fakesink {sources}")
         self.assert_same_rows(got, tool_rows(first, "--frames", "12") + tool_rows(second, "--frames", "12"))
-        # The library, started again at the break, says nothing on the pipeline's standard output.
-        audio = subprocess.run(GST_LAUNCH + ["-q"] + f"concat name=c ! iaassllocate ! fdsink fd=1 {sources}".split(),
-                               capture_output=True, timeout=300, check=True).stdout
-        self.assertEqual(audio, b"".join(wave_samples(path) for path in (first, second)))
+        # The library, started again at the break, says nothing on the pipeline's standard output:
+        # its notes, the version at each start among them, are in the element's debug log.
+        launched = subprocess.run(GST_LAUNCH + ["-q"] + f"concat name=c ! iaassllocate ! fdsink fd=1 {sources}".split(),
+                                  capture_output=True, timeout=300, check=True,
+                                  env=dict(os.environ, GST_DEBUG="iaassllocate:5", GST_DEBUG_NO_COLOR="1"))
+        self.assertEqual(launched.stdout, b"".join(wave_samples(path) for path in (first, second)))
+        versions = re.findall(rb" DEBUG +iaassllocate .*<iaassllocate0> \[ALGO_MSG_MSG\] \[SSL\] ver\.\S+\n",
+                              launched.stderr)
+        self.assertEqual(len(versions), 2, launched.stderr)
 
     def test_talkers_after_each_direction(self):
         for name, mics, geometry, rate in ARRAYS:
@@ -151,7 +156,7 @@ class SameRowsAsTheTool(unittest.TestCase):
         with open(os.path.join(SOURCE_DIR, "README.md")) as readme, open(EXAMPLE) as example:
             self.assertTrue(f"```python\n{example.read()}```" in readme.read(), "README shows another example")
         recording = self.scene("scene.wav", 4, "linear", 16000, -50)
-        # The library's notes share standard output with the example's lines.
+        # The example's lines of directions, whatever else it prints.
         printed = [line.split() for line in run(["/usr/bin/python3", EXAMPLE, recording]).splitlines()
                    if re.match(r"\d+\.\d{3} s ", line)]
         want = [[f"{r['time_s']:.3f}", "s", r["outcome"]] + ([str(r["angle"])] if r["angle"] is not None else [])

@@ -1,5 +1,7 @@
 #include "localiser.h"
 
+#include "library_log.h"
+
 namespace iaassl_py {
 
 namespace {
@@ -12,7 +14,7 @@ ssl_stream::StreamSettings in_mode(ssl_stream::StreamSettings settings, ssl_stre
 } // namespace
 
 Localiser::Localiser(const ssl_stream::StreamSettings &settings)
-    : settings_(settings), direction_(std::make_unique<ssl_stream::WindowStream>(in_mode(settings, ssl_stream::Mode::direction))) {}
+    : settings_(settings), direction_(std::make_unique<ssl_stream::WindowStream>(in_mode(settings, ssl_stream::Mode::direction), log_library_note)) {}
 
 std::vector<ssl_stream::StreamRow> Localiser::feed(const SampleArray &samples) {
     const std::lock_guard<std::mutex> lock(turn_);
@@ -21,7 +23,7 @@ std::vector<ssl_stream::StreamRow> Localiser::feed(const SampleArray &samples) {
 
 std::vector<ssl_stream::StreamRow> Localiser::delays(const SampleArray &samples) {
     const std::lock_guard<std::mutex> lock(turn_);
-    if (!delays_) delays_ = std::make_unique<ssl_stream::WindowStream>(in_mode(settings_, ssl_stream::Mode::delays));
+    if (!delays_) delays_ = std::make_unique<ssl_stream::WindowStream>(in_mode(settings_, ssl_stream::Mode::delays), log_library_note);
     return run(*delays_, samples);
 }
 

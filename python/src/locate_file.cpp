@@ -1,5 +1,6 @@
 #include "locate_file.h"
 
+#include "library_log.h"
 #include "localiser.h"
 #include "sound_file.h"
 #include "stream_error.h"
@@ -14,7 +15,8 @@ FileRows locate_file(const std::string &path, const Options &options) {
     ssl_sound::SoundReader reader(path);
     if (!ssl_stream::supported_channels(reader.channels()))
         throw ssl_stream::StreamError("'" + path + "' " + ssl_stream::channels_problem(reader.channels()));
-    auto stream = std::make_unique<ssl_stream::WindowStream>(checked_settings(reader.channels(), reader.sample_rate(), options));
+    auto stream = std::make_unique<ssl_stream::WindowStream>(
+        checked_settings(reader.channels(), reader.sample_rate(), options), log_library_note);
     if (const auto problem = ssl_stream::short_recording_problem(reader.frames(), stream->samples_per_row()))
         throw ssl_stream::StreamError(*problem);
     FileRows result{reader.sample_rate(), {}};

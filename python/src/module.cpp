@@ -45,7 +45,8 @@ constexpr const char *kModuleDoc = R"(Sound source localisation for 2- and 4-mic
 
 NumPy samples in, the rows of ``iaassl_locate`` out: the same library, options, outcomes and
 times. ``Localiser`` takes audio in chunks of any length, as a live callback hands it over;
-``locate`` reads a whole file. The library's own notes never reach standard output.)";
+``locate`` reads a whole file. The library's own notes never reach standard output: they are
+DEBUG records of the logger ``iaassl``.)";
 
 constexpr const char *kLocaliserDoc = R"(A stream of samples from one microphone array, localised window by window.
 

@@ -2,6 +2,7 @@
 the tool's refusals as ValueError, threads, and the README's example."""
 import ctypes
 import json
+import logging
 import os
 import re
 import subprocess
@@ -299,13 +300,20 @@ class TestThreads:
 
 
 class TestWhatUsersSee:
-    def test_library_notes_stay_off_standard_output(self, capfd, scenes):
+    def test_library_notes_are_debug_records_and_stay_off_standard_output(self, capfd, caplog, scenes):
         path, _ = scenes["linear4"]
+        caplog.set_level(logging.DEBUG, logger="iaassl")
         outcomes = {r.outcome for r in iaassl.locate(path, spacing_cm=1)}
+        iaassl.Localiser().feed(np.zeros((8192, 4), "int16"))
         libc = ctypes.CDLL(None)
         libc.printf(b"C output %d\n", 7)
         libc.fflush(None)
         assert "delay_too_large" in outcomes and capfd.readouterr().out == "C output 7\n"
+        notes = [r.getMessage() for r in caplog.records]
+        assert {(r.name, r.levelno) for r in caplog.records} == {("iaassl", logging.DEBUG)}
+        assert sum(bool(re.fullmatch(r"\[ALGO_MSG_MSG\] \[SSL\] ver\.[0-9a-f.]{14}", n)) for n in notes) == 2
+        assert any(n.endswith("ULA all delay samples are too large. Please check the distance and sampling rate!.")
+                   for n in notes)
 
     def test_the_c_standard_output_is_still_the_one_the_process_began_with(self):
         libc = ctypes.CDLL(None)

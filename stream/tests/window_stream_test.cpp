@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <regex>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "ssl_scene.h"
@@ -137,14 +141,16 @@ TEST(WindowStreamTest, NewSettingsStartWithTheNextWindow) {
     EXPECT_THROW(stream.change_settings(s), StreamError);
 }
 
-// The library's notes are dropped; what the caller prints, in its sink too, is not.
-TEST(WindowStreamTest, OnlyTheLibraryIsSilencedOnStandardOutput) {
+// The library's notes go to the stream's receiver, a line each, and never to standard output;
+// what the caller prints, in its sink too, is passed on.
+TEST(WindowStreamTest, TheLibrarysNotesGoToTheReceiverAndNotStandardOutput) {
     const StreamSettings s = settings_for(4, ArrayShape::linear, Mode::direction);
     const auto samples = scene_samples(s, 10, 16);
+    std::vector<std::string> notes;
     testing::internal::CaptureStdout();
     std::FILE *before = stdout;
     {
-        WindowStream stream(s);
+        WindowStream stream(s, [&notes](std::string_view note) { notes.emplace_back(note); });
         stream.feed(samples.data(), samples.size() / 4, [](const StreamRow &) { std::printf("row\n"); });
         stream.reset();
     }
@@ -152,4 +158,22 @@ TEST(WindowStreamTest, OnlyTheLibraryIsSilencedOnStandardOutput) {
     std::fflush(stdout);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "row\nrow\nafter\n");
     EXPECT_EQ(stdout, before);
+    // The buffer's size when asked and at every start, the version at every start: two here.
+    const std::regex version(R"(\[ALGO_MSG_MSG\] \[SSL\] ver\.[0-9a-f]{4}\.[0-9a-f]{4}\.[0-9a-f]{4})");
+    const std::regex size(R"(\[ALGO_MSG_MSG\] \[SSL\] Working buffer size = \d+ bytes)");
+    for (const auto &note : notes) EXPECT_TRUE(std::regex_match(note, version) || std::regex_match(note, size)) << note;
+    EXPECT_EQ(std::count_if(notes.begin(), notes.end(), [&](const std::string &n) { return std::regex_match(n, version); }), 2);
+}
+
+// A line printed in pieces is one note, blanks at its end left off.
+TEST(WindowStreamTest, ANotePrintedInPiecesIsOneLine) {
+    std::vector<std::string> notes;
+    const NoteReceiver receiver = [&notes](std::string_view note) { notes.emplace_back(note); };
+    {
+        const LibraryCall call(receiver);
+        std::printf("[SSL] ");
+        std::printf("first\t\n\r\n[SSL] second \r\n[SSL] ");
+        std::fputs("third", stdout);
+    }
+    EXPECT_EQ(notes, (std::vector<std::string>{"[SSL] first", "[SSL] second", "[SSL] third"}));
 }

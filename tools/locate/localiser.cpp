@@ -24,7 +24,8 @@ ssl_stream::StreamSettings stream_settings(const LocateOptions &options, int cha
 }
 
 Localiser::Localiser(const LocateOptions &options, int channels, int sample_rate)
-    : stream_(stream_settings(options, channels, sample_rate)),
+    // No receiver: the library's notes are dropped, and standard output holds the results alone.
+    : stream_(stream_settings(options, channels, sample_rate), ssl_stream::NoteReceiver()),
       frame_(static_cast<std::size_t>(kFrameSamples * channels)) {}
 
 RunTally Localiser::run(SampleSource &input, ReportWriter &writer, std::int64_t max_samples,

@@ -1,5 +1,7 @@
-// The library writes its notes to standard output, where our results go: keep a private copy of
-// standard output for the results and send everything else written there to /dev/null.
+// The results' own copy of standard output, its last reference once descriptor 1 goes to
+// /dev/null: closing it at the end reports a write or close that failed, and nothing else written
+// on standard output can come between the rows. The library's notes never get that far: the
+// streaming core catches them, and the tool gives it no receiver for them.
 #ifndef TOOLS_OWN_STDOUT_H
 #define TOOLS_OWN_STDOUT_H
 
