@@ -9,7 +9,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kFftPoints = 256; // the library's
 // Sources are placed this finely to learn the library's response.
-constexpr double kStepDeg = 0.1;
+constexpr double kStepDeg = 0.25;
 
 // The phase-transformed correlation of a pure delay, `offset` samples from its peak: every
 // frequency of the library's transform weighs the same.
