@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <map>
+#include <ostream>
 #include <vector>
 
 #include "library_response.h"
@@ -39,6 +40,9 @@ struct Array {
     ArrayShape shape;
     std::vector<double> sources; // where the library is pulled 3 degrees or more
 };
+
+// Test names carry the array, not the bytes of its vector.
+void PrintTo(const Array &a, std::ostream *out) { *out << a.channels << ' ' << shape_word(a.shape); }
 
 class LibraryResponseTest : public ::testing::TestWithParam<Array> {};
 
