@@ -23,18 +23,13 @@ double degrees_of(double radians) { return radians * 180 / kPi; }
 
 LibraryResponse::LibraryResponse(const StreamSettings &settings)
     : settings_(settings), grid_(settings), lowest_(-90) {
-    const bool circular = settings.shape == ArrayShape::circular;
-    const std::size_t size = circular ? 360 : 181;
+    // One pair's response is flat toward the ends, where a room's reflections pull the library
+    // toward broadside: undone, that pull would grow.
+    if (settings.channels == 2) return;
+    const auto size = static_cast<std::size_t>(grid_.size());
     std::vector<double> sum(size, 0.0);
     std::vector<int> count(size, 0);
-    if (settings.channels == 2) {
-        // One pair's response is flat toward the ends, where a room's reflections pull the library
-        // toward broadside: undone, that pull would grow.
-        for (std::size_t a = 0; a < size; ++a) source_.push_back(lowest_ + static_cast<double>(a));
-        return;
-    }
-    const double span = circular ? 360 : 180;
-    for (double d = -90; d < -90 + span + kStepDeg / 2; d += kStepDeg) add_reported(d, sum, count);
+    for (double d = lowest_; d < lowest_ + grid_.size() - 1 + kStepDeg / 2; d += kStepDeg) add_reported(d, sum, count);
     fill_gaps(sum, count);
 }
 
@@ -87,14 +82,11 @@ void LibraryResponse::add_reported(double degrees, std::vector<double> &sum, std
 // A whole degree that no far-off source gets (the pull skips it) lies between its neighbours.
 void LibraryResponse::fill_gaps(std::vector<double> &sum, const std::vector<int> &count) {
     const int size = static_cast<int>(sum.size());
-    source_.assign(sum.size(), 0.0);
     std::vector<int> known;
     for (int a = 0; a < size; ++a)
         if (count[a] > 0) known.push_back(a);
-    if (known.empty()) {
-        for (int a = 0; a < size; ++a) source_[a] = a + lowest_;
-        return;
-    }
+    if (known.empty()) return;
+    source_.assign(sum.size(), 0.0);
     for (int a = 0; a < size; ++a) {
         const auto after = std::lower_bound(known.begin(), known.end(), a);
         const int next = after == known.end() ? known.back() : *after;
@@ -106,6 +98,7 @@ void LibraryResponse::fill_gaps(std::vector<double> &sum, const std::vector<int>
 }
 
 double LibraryResponse::source(int angle) const {
+    if (source_.empty()) return grid_.wrapped(angle);
     const int slot = std::clamp(angle - lowest_, 0, static_cast<int>(source_.size()) - 1);
     return grid_.wrapped(source_[static_cast<std::size_t>(slot)]);
 }

@@ -31,7 +31,7 @@ private:
     StreamSettings settings_;
     AngleGrid grid_;
     int lowest_;                 // reported angle of source_[0]
-    std::vector<double> source_; // by reported angle
+    std::vector<double> source_; // by reported angle; empty where angles are taken as they are
 };
 
 } // namespace ssl_stream
